@@ -1,0 +1,626 @@
+#include "config/ini.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace ovr::config::ini {
+namespace {
+
+// ---------------------------------------------------------------- text basics
+
+inline char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+bool equal_ci(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
+}
+
+int compare_ci(std::string_view a, std::string_view b) {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(fold(a[i])), y = static_cast<unsigned char>(fold(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+inline bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+std::string_view cut(std::string_view s, size_t size) {
+    if (size == 0) return {};
+    return s.substr(0, std::min(s.size(), size - 1));
+}
+
+// One physical line: its content [start, end) and where the next line starts.
+// CR LF, LF and a lone CR all end a line.
+struct Line {
+    size_t start, end, next;
+};
+
+template <class F>
+void for_each_line(std::string_view text, F&& f) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = pos;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
+        size_t next = end;
+        if (next < text.size()) {
+            if (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n')
+                next += 2;
+            else
+                next += 1;
+        }
+        if (!f(Line{pos, end, next})) return;
+        pos = next;
+    }
+}
+
+enum class Kind { Blank, Comment, Header, Entry };
+
+// What a line is, with its section name or key and value. A line is read as
+// the C string it would be: a NUL byte ends it.
+struct Classified {
+    Kind kind = Kind::Blank;
+    std::string_view name;   // section name or key
+    std::string_view value;
+    bool has_value = false;
+};
+
+Classified classify(std::string_view content) {
+    if (const void* nul = std::memchr(content.data(), '\0', content.size()))
+        content = content.substr(0, static_cast<const char*>(nul) - content.data());
+    Classified c;
+    size_t p = 0;
+    while (p < content.size() && is_blank(content[p])) ++p;
+    content.remove_prefix(p);
+    if (content.empty()) return c;
+    if (content.front() == '[') {
+        c.kind = Kind::Header;
+        size_t close = content.rfind(']');
+        c.name = trim(close == 0 || close == std::string_view::npos ? content.substr(1) : content.substr(1, close - 1));
+        return c;
+    }
+    if (content.front() == ';') {
+        c.kind = Kind::Comment;
+        return c;
+    }
+    c.kind = Kind::Entry;
+    size_t eq = content.find('=');
+    if (eq == std::string_view::npos) {
+        c.name = trim(content);
+    } else {
+        c.name = trim(content.substr(0, eq));
+        c.value = trim(content.substr(eq + 1));
+        c.has_value = true;
+    }
+    return c;
+}
+
+// ------------------------------------------------------------------ parse
+
+struct Span {
+    uint32_t pos = 0, len = 0;
+};
+
+struct Entry {
+    Span key, value;
+    bool has_value;
+};
+
+struct Section {
+    Span name;
+    uint32_t first_entry = 0, entry_count = 0;
+    std::vector<uint32_t> sorted;  // entry indexes ordered by key, first occurrence first
+};
+
+struct Parsed {
+    std::string text;
+    std::vector<Entry> entries;
+    std::vector<Section> sections;
+    std::vector<uint32_t> sorted_sections;
+
+    std::string_view view(Span s) const { return std::string_view(text).substr(s.pos, s.len); }
+
+    const Section* find_section(std::string_view name) const {
+        auto it = std::lower_bound(sorted_sections.begin(), sorted_sections.end(), name,
+                                   [&](uint32_t i, std::string_view n) { return compare_ci(view(sections[i].name), n) < 0; });
+        if (it == sorted_sections.end() || !equal_ci(view(sections[*it].name), name)) return nullptr;
+        return &sections[*it];
+    }
+
+    const Entry* find_entry(const Section& s, std::string_view key) const {
+        auto it = std::lower_bound(s.sorted.begin(), s.sorted.end(), key,
+                                   [&](uint32_t i, std::string_view k) { return compare_ci(view(entries[i].key), k) < 0; });
+        if (it == s.sorted.end() || !equal_ci(view(entries[*it].key), key)) return nullptr;
+        return &entries[*it];
+    }
+};
+
+std::shared_ptr<Parsed> parse(std::string text) {
+    auto p = std::make_shared<Parsed>();
+    p->text = std::move(text);
+    std::string_view t = p->text;
+    auto span_of = [&](std::string_view part) {
+        return Span{static_cast<uint32_t>(part.data() - t.data()), static_cast<uint32_t>(part.size())};
+    };
+    for_each_line(t, [&](const Line& line) {
+        Classified c = classify(t.substr(line.start, line.end - line.start));
+        if (c.kind == Kind::Header) {
+            Section s;
+            s.name = span_of(c.name);
+            s.first_entry = static_cast<uint32_t>(p->entries.size());
+            p->sections.push_back(std::move(s));
+        } else if (c.kind == Kind::Entry && !p->sections.empty()) {
+            // Lines before the first section header belong to no section.
+            p->entries.push_back(Entry{span_of(c.name), span_of(c.value), c.has_value});
+            ++p->sections.back().entry_count;
+        }
+        return true;
+    });
+    for (Section& s : p->sections) {
+        s.sorted.resize(s.entry_count);
+        for (uint32_t i = 0; i < s.entry_count; ++i) s.sorted[i] = s.first_entry + i;
+        std::stable_sort(s.sorted.begin(), s.sorted.end(), [&](uint32_t a, uint32_t b) {
+            return compare_ci(p->view(p->entries[a].key), p->view(p->entries[b].key)) < 0;
+        });
+    }
+    p->sorted_sections.resize(p->sections.size());
+    for (uint32_t i = 0; i < p->sections.size(); ++i) p->sorted_sections[i] = i;
+    std::stable_sort(p->sorted_sections.begin(), p->sorted_sections.end(), [&](uint32_t a, uint32_t b) {
+        return compare_ci(p->view(p->sections[a].name), p->view(p->sections[b].name)) < 0;
+    });
+    return p;
+}
+
+// ------------------------------------------------------------- file access
+
+struct FileKey {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    timespec mtime{}, ctime{};
+    bool operator==(const FileKey& o) const {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec;
+    }
+};
+
+FileKey key_of(const struct stat& st) { return FileKey{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim}; }
+
+enum class ReadStatus { Ok, Missing, Failed };
+
+// Reads the whole file through one descriptor; the key is taken before the
+// bytes so that a change during the read shows as a changed key later.
+ReadStatus read_whole(const std::string& path, std::string& out, FileKey* key) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > kMaxFileBytes) {
+        close(fd);
+        return ReadStatus::Failed;
+    }
+    if (key) *key = key_of(st);
+    out.clear();
+    out.resize(static_cast<size_t>(st.st_size));
+    size_t got = 0;
+    while (got < out.size()) {
+        ssize_t r = ::read(fd, out.data() + got, out.size() - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        got += static_cast<size_t>(r);
+    }
+    close(fd);
+    out.resize(got);
+    return ReadStatus::Ok;
+}
+
+class Cache {
+public:
+    std::shared_ptr<const Parsed> get(const std::string& path) {
+        struct stat st {};
+        if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+        FileKey now = key_of(st);
+        if (enabled_.load(std::memory_order_relaxed)) {
+            std::lock_guard lock(mu_);
+            auto it = map_.find(path);
+            if (it != map_.end() && it->second.key == now) {
+                lru_.splice(lru_.begin(), lru_, it->second.pos);
+                return it->second.parsed;
+            }
+        }
+        std::string text;
+        FileKey key;
+        if (read_whole(path, text, &key) != ReadStatus::Ok) return nullptr;
+        std::shared_ptr<const Parsed> parsed = parse(std::move(text));
+        if (enabled_.load(std::memory_order_relaxed)) put(path, key, parsed);
+        return parsed;
+    }
+
+    void forget(const std::string& path) {
+        std::lock_guard lock(mu_);
+        auto it = map_.find(path);
+        if (it == map_.end()) return;
+        lru_.erase(it->second.pos);
+        map_.erase(it);
+    }
+
+    void clear() {
+        std::lock_guard lock(mu_);
+        map_.clear();
+        lru_.clear();
+    }
+
+    void set_enabled(bool on) {
+        enabled_ = on;
+        if (!on) clear();
+    }
+
+private:
+    static constexpr size_t kCapacity = 32;
+
+    struct Slot {
+        FileKey key;
+        std::shared_ptr<const Parsed> parsed;
+        std::list<std::string>::iterator pos;
+    };
+
+    void put(const std::string& path, const FileKey& key, std::shared_ptr<const Parsed> parsed) {
+        std::lock_guard lock(mu_);
+        auto it = map_.find(path);
+        if (it != map_.end()) {
+            it->second.key = key;
+            it->second.parsed = std::move(parsed);
+            lru_.splice(lru_.begin(), lru_, it->second.pos);
+            return;
+        }
+        if (map_.size() >= kCapacity) {
+            map_.erase(lru_.back());
+            lru_.pop_back();
+        }
+        lru_.push_front(path);
+        map_.emplace(path, Slot{key, std::move(parsed), lru_.begin()});
+    }
+
+    std::mutex mu_;
+    std::atomic<bool> enabled_{true};
+    std::unordered_map<std::string, Slot> map_;
+    std::list<std::string> lru_;
+};
+
+Cache& cache() {
+    static Cache c;
+    return c;
+}
+
+// ------------------------------------------------------------------ writes
+
+// Serialises read-modify-write of one file: a mutex between the threads of
+// this process and flock() on a hidden lock file beside the INI between
+// processes (the INI itself is replaced by rename, so it cannot hold a lock).
+class WriteLock {
+public:
+    explicit WriteLock(const std::string& path) : guard_(mutex()) {
+        std::string dir, base;
+        size_t slash = path.rfind('/');
+        if (slash == std::string::npos) {
+            base = path;
+        } else {
+            dir = path.substr(0, slash + 1);
+            base = path.substr(slash + 1);
+        }
+        std::string lock_path = dir + "." + base + ".lock";
+        fd_ = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ >= 0) {
+            while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~WriteLock() {
+        if (fd_ >= 0) close(fd_);  // closing releases the lock
+    }
+    bool held() const { return fd_ >= 0; }
+
+private:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    std::lock_guard<std::mutex> guard_;
+    int fd_ = -1;
+};
+
+bool write_atomically(const std::string& path, const std::string& data) {
+    std::string dir;
+    std::string base = path;
+    size_t slash = path.rfind('/');
+    if (slash != std::string::npos) {
+        dir = path.substr(0, slash + 1);
+        base = path.substr(slash + 1);
+    }
+    std::string tmpl = dir + "." + base + ".XXXXXX";
+    int fd = mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat old {};
+    mode_t mode;
+    if (stat(path.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+        if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+            // Not the owner: the file becomes ours, with the same permissions.
+        }
+    } else {
+        mode_t mask = umask(0);
+        umask(mask);
+        mode = 0644 & ~mask;
+    }
+    bool ok = fchmod(fd, mode) == 0;
+    size_t done = 0;
+    while (ok && done < data.size()) {
+        ssize_t w = ::write(fd, data.data() + done, data.size() - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) ok = false;
+        else done += static_cast<size_t>(w);
+    }
+    // A modification time with the clock's full precision, so that readers
+    // keyed on it tell two quick writes of the same size apart.
+    timespec times[2];
+    times[0].tv_nsec = UTIME_OMIT;
+    clock_gettime(CLOCK_REALTIME, &times[1]);
+    if (ok) futimens(fd, times);
+    ok = ok && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && ::rename(tmpl.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        unlink(tmpl.c_str());
+        return false;
+    }
+    int dfd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        fsync(dfd);
+        close(dfd);
+    }
+    return true;
+}
+
+bool has_break(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos; }
+
+bool valid_section(std::string_view s) { return !s.empty() && !has_break(s) && s.find(']') == std::string_view::npos; }
+
+bool valid_key(std::string_view k) {
+    return !k.empty() && !has_break(k) && k.find('=') == std::string_view::npos && k.front() != '[' && k.front() != ';';
+}
+
+std::string_view eol_of(std::string_view text) {
+    size_t p = text.find_first_of("\r\n");
+    if (p == std::string_view::npos) return "\n";
+    if (text[p] == '\r') return (p + 1 < text.size() && text[p + 1] == '\n') ? "\r\n" : "\r";
+    return "\n";
+}
+
+// Where a section lies in the text: its header line and the lines up to the
+// next header.
+struct Located {
+    bool found = false;
+    std::vector<Line> lines;  // header first, then the section's lines
+    size_t end = 0;           // text offset where the next section begins (or the end)
+};
+
+Located locate_section(std::string_view text, std::string_view section) {
+    Located loc;
+    for_each_line(text, [&](const Line& line) {
+        Classified c = classify(text.substr(line.start, line.end - line.start));
+        if (c.kind == Kind::Header) {
+            if (loc.found) {
+                loc.end = line.start;
+                return false;
+            }
+            if (equal_ci(c.name, section)) loc.found = true;
+        }
+        if (loc.found) {
+            loc.lines.push_back(line);
+            loc.end = line.next;
+        }
+        return true;
+    });
+    return loc;
+}
+
+// The edits return the new text, or nothing when the file stays as it is.
+std::optional<std::string> edit_key(const std::string& text, std::string_view section, std::string_view key,
+                                    std::optional<std::string_view> value) {
+    std::string_view eol = eol_of(text);
+    Located loc = locate_section(text, section);
+    if (!loc.found) {
+        if (!value) return std::nullopt;
+        std::string out = text;
+        if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol;
+        out.append("[").append(section).append("]").append(eol);
+        out.append(key).append("=").append(*value).append(eol);
+        return out;
+    }
+    const Line* last_entry = &loc.lines.front();
+    for (size_t i = 1; i < loc.lines.size(); ++i) {
+        const Line& line = loc.lines[i];
+        Classified c = classify(std::string_view(text).substr(line.start, line.end - line.start));
+        if (c.kind != Kind::Entry) continue;
+        if (equal_ci(c.name, key)) {
+            std::string out;
+            if (!value) {
+                out = text.substr(0, line.start) + text.substr(line.next);
+            } else {
+                std::string replaced = std::string(c.name) + "=" + std::string(*value);
+                if (text.compare(line.start, line.end - line.start, replaced) == 0) return std::nullopt;
+                out = text.substr(0, line.start) + replaced + text.substr(line.end);
+            }
+            return out;
+        }
+        last_entry = &line;
+    }
+    if (!value) return std::nullopt;
+    std::string added = std::string(key) + "=" + std::string(*value) + std::string(eol);
+    std::string out = text.substr(0, last_entry->next);
+    if (last_entry->next == last_entry->end) out += eol;  // the last line had no line end
+    out += added;
+    out += text.substr(last_entry->next);
+    return out;
+}
+
+std::optional<std::string> edit_section(const std::string& text, std::string_view section) {
+    Located loc = locate_section(text, section);
+    if (!loc.found) return std::nullopt;
+    return text.substr(0, loc.lines.front().start) + text.substr(loc.end);
+}
+
+template <class Edit>
+bool modify(const std::string& path, Edit&& edit) {
+    WriteLock lock(path);
+    if (!lock.held()) return false;
+    std::string text;
+    ReadStatus st = read_whole(path, text, nullptr);
+    if (st == ReadStatus::Failed) return false;
+    std::optional<std::string> changed = edit(text, st == ReadStatus::Missing);
+    if (!changed) return true;
+    cache().forget(path);
+    return write_atomically(path, *changed);
+}
+
+}  // namespace
+
+std::vector<std::string> cut_list(const std::vector<std::string>& entries, size_t size) {
+    size_t total = 1;
+    for (const auto& e : entries) total += e.size() + 1;
+    if (total <= size) return entries;
+    std::vector<std::string> out;
+    if (size < 3) return out;
+    size_t room = size - 2;
+    for (const auto& e : entries) {
+        if (room == 0) break;
+        if (e.size() + 1 <= room) {
+            out.push_back(e);
+            room -= e.size() + 1;
+        } else {
+            out.push_back(e.substr(0, room));
+            room = 0;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> read_value(const std::string& path, std::string_view section, std::string_view key) {
+    section = trim(section);
+    key = trim(key);
+    if (key.empty()) return std::nullopt;
+    auto parsed = cache().get(path);
+    if (!parsed) return std::nullopt;
+    const Section* s = parsed->find_section(section);
+    if (!s) return std::nullopt;
+    const Entry* e = parsed->find_entry(*s, key);
+    if (!e || !e->has_value) return std::nullopt;
+    return std::string(parsed->view(e->value));
+}
+
+std::string read_string(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view def, size_t size) {
+    std::optional<std::string> v = read_value(path, section, key);
+    if (v) {
+        std::string_view value = *v;
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        return std::string(cut(value, size));
+    }
+    while (!def.empty() && def.back() == ' ') def.remove_suffix(1);
+    return std::string(cut(def, size));
+}
+
+std::vector<std::string> read_section(const std::string& path, std::string_view section, size_t size) {
+    std::vector<std::string> out;
+    auto parsed = cache().get(path);
+    if (!parsed) return out;
+    const Section* s = parsed->find_section(trim(section));
+    if (!s) return out;
+    for (uint32_t i = s->first_entry; i < s->first_entry + s->entry_count; ++i) {
+        const Entry& e = parsed->entries[i];
+        if (e.key.len == 0) continue;
+        std::string line(parsed->view(e.key));
+        if (e.has_value) line.append("=").append(parsed->view(e.value));
+        out.push_back(std::move(line));
+    }
+    return cut_list(out, size);
+}
+
+std::vector<std::string> read_section_names(const std::string& path, size_t size) {
+    std::vector<std::string> out;
+    auto parsed = cache().get(path);
+    if (!parsed) return out;
+    for (const Section& s : parsed->sections) out.emplace_back(parsed->view(s.name));
+    return cut_list(out, size);
+}
+
+std::vector<std::string> read_key_names(const std::string& path, std::string_view section, size_t size) {
+    std::vector<std::string> out;
+    auto parsed = cache().get(path);
+    if (!parsed) return out;
+    const Section* s = parsed->find_section(trim(section));
+    if (!s) return out;
+    for (uint32_t i = s->first_entry; i < s->first_entry + s->entry_count; ++i) {
+        const Entry& e = parsed->entries[i];
+        if (e.key.len != 0) out.emplace_back(parsed->view(e.key));
+    }
+    return cut_list(out, size);
+}
+
+bool write_string(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
+    section = trim(section);
+    key = trim(key);
+    if (!valid_section(section) || !valid_key(key) || has_break(value)) return false;
+    return modify(path, [&](const std::string& text, bool) { return edit_key(text, section, key, value); });
+}
+
+bool remove_key(const std::string& path, std::string_view section, std::string_view key) {
+    section = trim(section);
+    key = trim(key);
+    if (key.empty()) return false;
+    return modify(path, [&](const std::string& text, bool missing) -> std::optional<std::string> {
+        if (missing) return std::nullopt;
+        return edit_key(text, section, key, std::nullopt);
+    });
+}
+
+bool remove_section(const std::string& path, std::string_view section) {
+    section = trim(section);
+    return modify(path, [&](const std::string& text, bool missing) -> std::optional<std::string> {
+        if (missing) return std::nullopt;
+        return edit_section(text, section);
+    });
+}
+
+bool write_profile(const std::string& path, std::string_view section, std::optional<std::string_view> key,
+                   std::optional<std::string_view> value) {
+    if (!key) return remove_section(path, section);
+    if (!value) return remove_key(path, section, *key);
+    return write_string(path, section, *key, *value);
+}
+
+void set_cache_enabled(bool on) { cache().set_enabled(on); }
+void clear_cache() { cache().clear(); }
+
+}  // namespace ovr::config::ini

@@ -1,0 +1,73 @@
+// INI files with the profile-string semantics the gateway's services expect:
+// sections and keys matched without regard to letter case, the first matching
+// section and key win, blanks around names and values are not part of them, a
+// value wrapped in a matching pair of quotes reads without them, and every
+// read is cut to the buffer size its caller names.
+//
+// Writes edit the file's text in place: the lines a write does not touch keep
+// every byte (comments, blank lines, odd spacing, line ends). A write replaces
+// the file atomically and read-modify-write is serialised between processes
+// with an advisory lock, so concurrent writers of different keys lose nothing.
+//
+// Parsed files are kept while the file on disk is unchanged (same device,
+// inode, size, modification and change times); any change is seen at the next
+// read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ovr::config::ini {
+
+// Buffer size used when a caller names none.
+inline constexpr size_t kDefaultBuffer = 32768;
+// Files larger than this are treated as unreadable: reads give defaults and
+// writes fail, so no file can make the console allocate without bound.
+inline constexpr uint64_t kMaxFileBytes = 64u << 20;
+
+// The value of KEY in SECTION, or the default (without its trailing blanks),
+// cut to size - 1 characters as a read into a buffer of `size` would be.
+std::string read_string(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view def = {}, size_t size = kDefaultBuffer);
+
+// The value as stored, or nothing when the key (or its value) is missing.
+std::optional<std::string> read_value(const std::string& path, std::string_view section, std::string_view key);
+
+// "key=value" entries of the first matching section (a key without "=" gives
+// its name alone), section names, and key names: each list cut as a buffer of
+// `size` characters holding NUL-separated strings would cut it (the last entry
+// may be cut short; comment lines are never listed).
+std::vector<std::string> read_section(const std::string& path, std::string_view section, size_t size = kDefaultBuffer);
+std::vector<std::string> read_section_names(const std::string& path, size_t size = kDefaultBuffer);
+std::vector<std::string> read_key_names(const std::string& path, std::string_view section,
+                                        size_t size = kDefaultBuffer);
+
+// Writes KEY=VALUE (an empty value writes "KEY="), creating the file and the
+// section as needed. Fails when the file cannot be read or written, or when a
+// name or value would break the file's structure (a line break or NUL anywhere,
+// "=" in a key, "]" in a section name, a key beginning with "[" or ";").
+bool write_string(const std::string& path, std::string_view section, std::string_view key, std::string_view value);
+// Removes the key's line; true when the key is gone afterwards.
+bool remove_key(const std::string& path, std::string_view section, std::string_view key);
+// Removes the first matching section, header to the next header.
+bool remove_section(const std::string& path, std::string_view section);
+
+// The write of the profile functions: no key removes the section, no value
+// removes the key.
+bool write_profile(const std::string& path, std::string_view section, std::optional<std::string_view> key,
+                   std::optional<std::string_view> value);
+
+// Cuts a NUL-separated list as a buffer of `size` characters would: when the
+// whole list (each entry with its NUL, then one more NUL) does not fit, only
+// size - 2 characters of it are kept.
+std::vector<std::string> cut_list(const std::vector<std::string>& entries, size_t size);
+
+// The parsed-file cache can be turned off (benchmarks compare both ways).
+void set_cache_enabled(bool on);
+void clear_cache();
+
+}  // namespace ovr::config::ini

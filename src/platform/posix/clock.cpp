@@ -1,0 +1,37 @@
+#include "platform/clock.h"
+
+#include <ctime>
+#include <cerrno>
+
+namespace ovr::platform {
+
+LocalTime SystemClock::local_now() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    tm parts{};
+    localtime_r(&ts.tv_sec, &parts);
+    LocalTime t;
+    t.year = parts.tm_year + 1900;
+    t.month = parts.tm_mon + 1;
+    t.day = parts.tm_mday;
+    t.hour = parts.tm_hour;
+    t.minute = parts.tm_min;
+    t.second = parts.tm_sec;
+    t.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
+    t.weekday = parts.tm_wday;
+    return t;
+}
+
+uint64_t SystemClock::tick_ms() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+}
+
+void SystemClock::sleep_ms(uint32_t ms) {
+    timespec req{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+    while (nanosleep(&req, &req) == -1 && errno == EINTR) {
+    }
+}
+
+}  // namespace ovr::platform

@@ -1,0 +1,246 @@
+#include "platform/fs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace ovr::platform::fs {
+namespace {
+
+FileTime from_statx(const statx_timestamp& ts) { return {ts.tv_sec, ts.tv_nsec}; }
+
+std::optional<FileTimes> times_of(int dirfd, const char* path, int flags) {
+    struct statx sx {};
+    if (statx(dirfd, path, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return std::nullopt;
+    FileTimes t;
+    t.modification = from_statx(sx.stx_mtime);
+    t.access = from_statx(sx.stx_atime);
+    t.change = from_statx(sx.stx_ctime);
+    t.creation = (sx.stx_mask & STATX_BTIME) ? from_statx(sx.stx_btime) : t.modification;
+    return t;
+}
+
+bool write_all(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && lstat(path.c_str(), &st) == 0;
+}
+
+bool regular_file_exists(const std::string& path) {
+    struct stat st {};
+    if (path.empty()) return false;
+    if (stat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
+    return lstat(path.c_str(), &st) == 0;  // a dangling link is an entry, not a directory
+}
+
+bool is_directory(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool wildcard_match(std::string_view pattern, std::string_view name) {
+    // Iterative matcher with one backtrack point: linear in practice, and
+    // never recursive however many stars the pattern holds.
+    size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
+    auto same = [](char a, char b) {
+        return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+    };
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || (pattern[p] != '*' && same(pattern[p], name[n])))) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            mark = n;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            n = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+std::vector<DirEntry> list_directory(const std::string& dir, std::string_view pattern) {
+    std::vector<DirEntry> out;
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return out;
+    int dfd = dirfd(d);
+    while (dirent* e = readdir(d)) {
+        std::string_view name = e->d_name;
+        if (name == "." || name == "..") continue;
+        if (!wildcard_match(pattern, name)) continue;
+        DirEntry entry;
+        entry.name = std::string(name);
+        struct statx sx {};
+        if (statx(dfd, e->d_name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+            entry.is_symlink = S_ISLNK(sx.stx_mode);
+            entry.is_directory = S_ISDIR(sx.stx_mode);
+            entry.size = sx.stx_size;
+            entry.times.modification = from_statx(sx.stx_mtime);
+            entry.times.access = from_statx(sx.stx_atime);
+            entry.times.change = from_statx(sx.stx_ctime);
+            entry.times.creation = (sx.stx_mask & STATX_BTIME) ? from_statx(sx.stx_btime) : entry.times.modification;
+        } else if (e->d_type == DT_DIR) {
+            entry.is_directory = true;
+        }
+        out.push_back(std::move(entry));
+    }
+    closedir(d);
+    return out;
+}
+
+bool create_directory(const std::string& path) {
+    if (path.empty()) return false;
+    if (mkdir(path.c_str(), 0755) == 0) return true;
+    return errno == EEXIST && is_directory(path);
+}
+
+bool create_directories(const std::string& path) {
+    if (path.empty()) return false;
+    std::string partial;
+    size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        partial = path.substr(0, pos);
+        if (partial.empty() || partial == "/") continue;
+        if (!is_directory(partial) && !create_directory(partial)) return false;
+    }
+    return true;
+}
+
+std::optional<FileTimes> file_times(const std::string& path) { return times_of(AT_FDCWD, path.c_str(), 0); }
+
+std::optional<uint64_t> file_size(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return std::nullopt;
+    return static_cast<uint64_t>(st.st_size);
+}
+
+bool remove_file(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+bool rename_entry(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
+
+void recursive_delete(const std::string& dir) {
+    if (dir.empty()) return;
+    std::string base = dir.substr(0, 260);
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    // The tree itself may be a link: remove the link, never what it points to.
+    struct stat top {};
+    if (lstat(base.c_str(), &top) != 0) return;
+    if (!S_ISDIR(top.st_mode)) {
+        if (S_ISLNK(top.st_mode)) unlink(base.c_str());
+        return;
+    }
+    for (const DirEntry& e : list_directory(base)) {
+        std::string child = base + "/" + e.name;
+        if (e.is_directory && !e.is_symlink) {
+            if (e.name[0] != '.') recursive_delete(child);
+        } else {
+            unlink(child.c_str());
+        }
+    }
+    rmdir(base.c_str());
+}
+
+std::optional<std::string> read_file(const std::string& path, uint64_t max_bytes) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > max_bytes) {
+        close(fd);
+        return std::nullopt;
+    }
+    std::string data;
+    data.resize(static_cast<size_t>(st.st_size));
+    size_t got = 0;
+    for (;;) {
+        if (got == data.size()) {
+            // The file may have grown since fstat; read on, within the bound.
+            if (data.size() >= max_bytes) break;
+            data.resize(std::min<uint64_t>(max_bytes, data.size() + 65536));
+        }
+        ssize_t r = ::read(fd, data.data() + got, data.size() - got);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            close(fd);
+            return std::nullopt;
+        }
+        if (r == 0) break;
+        got += static_cast<size_t>(r);
+    }
+    close(fd);
+    data.resize(got);
+    return data;
+}
+
+bool write_file_atomic(const std::string& path, std::string_view data) {
+    std::string dir = parent_directory(path);
+    std::string tmpl = dir + "." + base_name(path) + ".XXXXXX";
+    int fd = mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat old {};
+    mode_t mode;
+    if (stat(path.c_str(), &old) == 0) {
+        if (S_ISDIR(old.st_mode)) {
+            close(fd);
+            unlink(tmpl.c_str());
+            return false;
+        }
+        mode = old.st_mode & 07777;
+        // Keep the owner where we may (root writing a service's file).
+        if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+        }
+    } else {
+        mode_t mask = umask(0);
+        umask(mask);
+        mode = 0644 & ~mask;
+    }
+    bool ok = fchmod(fd, mode) == 0 && write_all(fd, data.data(), data.size()) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        unlink(tmpl.c_str());
+        return false;
+    }
+    int dfd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        fsync(dfd);
+        close(dfd);
+    }
+    return true;
+}
+
+std::string parent_directory(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string base_name(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace ovr::platform::fs
