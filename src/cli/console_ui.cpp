@@ -1,0 +1,43 @@
+#include "cli/console_ui.h"
+
+#include <unistd.h>
+
+#include <iostream>
+#include <ostream>
+#include <string>
+
+namespace ovr::cli {
+
+const char* icon_word(Icon icon) {
+    switch (icon) {
+        case Icon::Error: return "error";
+        case Icon::Warning: return "warning";
+        case Icon::Information: return "information";
+        case Icon::Question: return "question";
+        case Icon::None: break;
+    }
+    return "message";
+}
+
+Answer ConsoleUi::message(const std::string& text, Icon icon, Buttons buttons, const std::string&) {
+    shown_.push_back(text);
+    out_ << icon_word(icon) << ": " << text << "\n";
+    out_.flush();
+    if (buttons == Buttons::Ok) return Answer::Ok;
+    bool yes = assume_yes_;
+    if (!yes && isatty(STDIN_FILENO)) {
+        out_ << "[y/N] ";
+        out_.flush();
+        std::string line;
+        std::getline(std::cin, line);
+        yes = !line.empty() && (line[0] == 'y' || line[0] == 'Y');
+    }
+    if (buttons == Buttons::OkCancel) return yes ? Answer::Ok : Answer::Cancel;
+    return yes ? Answer::Yes : Answer::No;
+}
+
+void ConsoleUi::progress(const std::string& line) {
+    if (transcript_) out_ << line << "\n";
+}
+
+}  // namespace ovr::cli
