@@ -9,6 +9,8 @@
 
 #include "config/gsm7.h"
 
+using ovr::config::GSM7ToUTF8String;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Exactly as many bytes as the text and its NUL, so ASan sees any overrun.
     std::vector<char> text(data, data + size);
