@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-
 #include "config/support.h"
 #include "platform/fs.h"
 #include "support/scratch.h"
@@ -86,19 +84,4 @@ TEST(Trustees, WithoutTheGroupNothingChanges) {
     EXPECT_EQ(mode_of(root), 0700u);
     EXPECT_FALSE(grant_group_access(d.file("missing"), "root"));
     SetOvrinSMSTrustees("");  // an empty directory is skipped quietly
-}
-
-TEST(SupportPaths, DirectoriesAndIniNames) {
-    setenv("OVRINSMS_DATA_DIR", "/srv/ovr/data", 1);
-    setenv("OVRINSMS_PRIVATE_DIR", "/srv/ovr/private/", 1);
-    EXPECT_EQ(GetProgramDataDirectory(), "/srv/ovr/data/");
-    EXPECT_EQ(GetPrivateDataDirectory(), "/srv/ovr/private/");
-    EXPECT_EQ(GetRealProgramDirectory().back(), '/');
-    unsetenv("OVRINSMS_DATA_DIR");
-    unsetenv("OVRINSMS_PRIVATE_DIR");
-
-    SMSIniSetFilename("/srv/ovr/data/RIRER.INI");
-    MMSCIniSetFilename("/srv/ovr/data/MMSC.INI");
-    EXPECT_EQ(SMSIniGetFilename(), "/srv/ovr/data/RIRER.INI");
-    EXPECT_EQ(MMSCIniGetFilename(), "/srv/ovr/data/MMSC.INI");
 }
