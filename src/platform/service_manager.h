@@ -118,11 +118,13 @@ public:
     SimServiceHost(const SimServiceHost&) = delete;
     SimServiceHost& operator=(const SimServiceHost&) = delete;
 
+    // Reporting "stopped" also gives up the run lock: the program is done.
     void report(ServiceState s);
     bool stop_requested() const;
     const std::string& service() const { return service_; }
 
 private:
+    std::string root_;
     std::string dir_;
     std::string service_;
     int lock_fd_;

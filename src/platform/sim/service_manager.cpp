@@ -414,15 +414,25 @@ std::unique_ptr<SimServiceHost> SimServiceHost::from_environment() {
 }
 
 SimServiceHost::SimServiceHost(std::string root, std::string service, int lock_fd)
-    : dir_(sim::service_dir(root, service)), service_(std::move(service)), lock_fd_(lock_fd) {}
+    : root_(root), dir_(sim::service_dir(root, service)), service_(std::move(service)), lock_fd_(lock_fd) {}
 
 SimServiceHost::~SimServiceHost() {
     if (lock_fd_ >= 0) ::close(lock_fd_);
 }
 
 void SimServiceHost::report(ServiceState s) {
-    // A service deleted while running has no record left to report into.
-    if (fs::is_directory(dir_)) sim::write_status(dir_, s, static_cast<int>(getpid()));
+    if (s != ServiceState::Stopped) {
+        // A service deleted while running has no record left to report into.
+        if (fs::is_directory(dir_)) sim::write_status(dir_, s, static_cast<int>(getpid()));
+        return;
+    }
+    // The last report: "stopped" and the release of the run lock happen as
+    // one step for the manager, so a start right after the stop finds the
+    // service free, and a stopped service never looks alive.
+    FileLock lock(root_ + "services/.lock");
+    if (fs::is_directory(dir_)) sim::write_status(dir_, s, 0);
+    if (lock_fd_ >= 0) ::close(lock_fd_);
+    lock_fd_ = -1;
 }
 
 bool SimServiceHost::stop_requested() const { return fs::exists(dir_ + "control"); }
