@@ -8,6 +8,10 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/event_log.h"
+#include "platform/process.h"
+#include "platform/service_manager.h"
+#include "platform/shared_memory.h"
 
 namespace ovr::platform {
 
@@ -17,12 +21,25 @@ struct Platform {
     Backend backend = Backend::Posix;
     std::string sim_root;   // the simulation root (Sim only), ending with "/"
     std::shared_ptr<Clock> clock;
-    // Further services join here as the console grows (service manager,
-    // shared memory, event log, serial ports, line devices, shell).
+    std::shared_ptr<ServiceManager> services;
+    std::shared_ptr<SharedMemory> shared_memory;
+    std::shared_ptr<EventLog> event_log;
+    std::shared_ptr<Processes> processes;
+    std::shared_ptr<Elevation> elevation;
+    // Further services join here as the console grows (serial ports, line
+    // devices, shell).
 };
 
 // OVRINSMS_PLATFORM=sim selects the simulated platform rooted at
 // OVRINSMS_SIM_ROOT; anything else the real host.
 Platform make_platform();
+
+// The simulated platform rooted at `root` (created when missing), with the
+// clock given; `elevated` grants administrative rights to this process.
+Platform make_sim_platform(const std::string& root, std::shared_ptr<Clock> clock, bool elevated = false);
+
+// The scope that keeps a simulation root's shared memory apart from other
+// roots on the same machine.
+std::string sim_shared_memory_scope(const std::string& root);
 
 }  // namespace ovr::platform

@@ -1,0 +1,183 @@
+// ovrinsms-gwsim: the simulated gateway services and their control command.
+//
+//   SMSGWNT.EXE / MMSCNT.EXE (links to this program), or
+//   ovrinsms-gwsim run sms|mmsc        run as the service of that role
+//   ovrinsms-gwsim ctl ...             steer the simulated gateway
+//
+// Both read the same environment as the console: OVRINSMS_SIM_ROOT and the
+// OVRINSMS_*_DIR directories.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "config/text.h"
+#include "gateway.h"
+#include "platform/dynlib.h"
+#include "platform/fs.h"
+#include "service/status.h"
+
+using namespace ovr;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  ovrinsms-gwsim run sms|mmsc\n"
+    "  ovrinsms-gwsim ctl port-conflict sms-web|sms-smpp|mmsc-mm7|mmsc-smpp on|off\n"
+    "  ovrinsms-gwsim ctl modem-error NAME [TEXT]     (no TEXT removes the error file)\n"
+    "  ovrinsms-gwsim ctl event error|warning|info TEXT\n"
+    "  ovrinsms-gwsim ctl rights on|off               (administrative rights)\n"
+    "  ovrinsms-gwsim ctl elevation on|off            (elevation possible)\n"
+    "  ovrinsms-gwsim ctl count COUNTER [N]           (add N, default 1, to today's counter)\n"
+    "  ovrinsms-gwsim ctl wake sms|mmsc               (wake the running service)\n";
+
+int usage(const std::string& why) {
+    std::cerr << "ovrinsms-gwsim: " << why << "\n" << kUsage;
+    return 2;
+}
+
+platform::Platform sim_platform() {
+    return platform::make_sim_platform(platform::get_env("OVRINSMS_SIM_ROOT"),
+                                       std::make_shared<platform::SystemClock>());
+}
+
+extern "C" void on_wake(int) { gwsim::Gateway::wake_flag.store(true); }
+extern "C" void on_terminate(int) { gwsim::Gateway::terminate_flag.store(true); }
+
+int run_service(gwsim::Role role) {
+    struct sigaction sa {};
+    sa.sa_handler = on_wake;
+    sigaction(SIGUSR1, &sa, nullptr);
+    sa.sa_handler = on_terminate;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    platform::Platform p = sim_platform();
+    std::unique_ptr<platform::SimServiceHost> host;
+    if (platform::get_env("OVRINSMS_SIM_SERVICE").empty()) {
+        // Started by hand: stand in for the service of the role.
+        setenv("OVRINSMS_SIM_SERVICE", gwsim::role_info(role).service, 1);
+        setenv("OVRINSMS_SIM_ROOT", p.sim_root.c_str(), 1);
+    }
+    host = platform::SimServiceHost::from_environment();
+    if (!host) {
+        std::cerr << "ovrinsms-gwsim: " << gwsim::role_info(role).service << " is already running\n";
+        return 1;
+    }
+    gwsim::Gateway gw(role, p, config::resolve_directories(), std::move(host));
+    return gw.run();
+}
+
+bool parse_on_off(const std::string& s, bool& on) {
+    if (s == "on") on = true;
+    else if (s == "off") on = false;
+    else return false;
+    return true;
+}
+
+int ctl(const std::vector<std::string>& a) {
+    if (a.empty()) return usage("ctl needs a command");
+    platform::Platform p = sim_platform();
+    config::Directories dirs = config::resolve_directories();
+    const std::string& cmd = a[0];
+    bool on = false;
+    if (cmd == "port-conflict") {
+        if (a.size() != 3 || !parse_on_off(a[2], on)) return usage("port-conflict PORT on|off");
+        const std::string& port = a[1];
+        bool sms = port == "sms-web" || port == "sms-smpp";
+        if (!sms && port != "mmsc-mm7" && port != "mmsc-smpp") return usage("unknown port \"" + port + "\"");
+        std::string marker = gwsim::port_marker(p.sim_root, port);
+        platform::fs::create_directories(platform::fs::parent_directory(marker));
+        bool ok = on ? platform::fs::write_file_atomic(marker, "") : (platform::fs::remove_file(marker), !platform::fs::exists(marker));
+        if (!ok) {
+            std::cerr << "ovrinsms-gwsim: cannot write " << marker << "\n";
+            return 1;
+        }
+        // A running service picks the marker up within a tick; set the byte
+        // now as well so the change shows at once.
+        auto block = sms ? service::open_sms_block(*p.shared_memory) : service::open_mmsc_block(*p.shared_memory);
+        bool second = port == "sms-smpp" || port == "mmsc-smpp";
+        if (block) block->data()[second ? service::kSecondPortByte : service::kFirstPortByte] = on ? 1 : 0;
+        return 0;
+    }
+    if (cmd == "modem-error") {
+        if (a.size() < 2 || a.size() > 3 || a[1].empty()) return usage("modem-error NAME [TEXT]");
+        std::string path = service::modem_error_path(dirs.private_data, a[1]);
+        if (a.size() == 2) {
+            platform::fs::remove_file(path);
+            return platform::fs::exists(path) ? 1 : 0;
+        }
+        platform::fs::create_directories(dirs.private_data);
+        if (!platform::fs::write_file_atomic(path, a[2])) {
+            std::cerr << "ovrinsms-gwsim: cannot write " << path << "\n";
+            return 1;
+        }
+        return 0;
+    }
+    if (cmd == "event") {
+        if (a.size() != 3) return usage("event error|warning|info TEXT");
+        platform::EventType t;
+        if (a[1] == "error") t = platform::EventType::Error;
+        else if (a[1] == "warning") t = platform::EventType::Warning;
+        else if (a[1] == "info") t = platform::EventType::Information;
+        else return usage("unknown event type \"" + a[1] + "\"");
+        uint32_t n = p.event_log->report(t, "OvrinSMS", {a[2]}, p.clock->local_now());
+        if (n == 0) {
+            std::cerr << "ovrinsms-gwsim: cannot write the event log\n";
+            return 1;
+        }
+        std::cout << n << "\n";
+        return 0;
+    }
+    if (cmd == "rights" || cmd == "elevation") {
+        if (a.size() != 2 || !parse_on_off(a[1], on)) return usage(cmd + " on|off");
+        bool ok = cmd == "rights" ? platform::sim::set_rights(p.sim_root, on)
+                                  : platform::sim::set_elevation_allowed(p.sim_root, on);
+        return ok ? 0 : 1;
+    }
+    if (cmd == "count") {
+        if (a.size() < 2 || a.size() > 3 || a[1].empty() || a[1].find('/') != std::string::npos)
+            return usage("count COUNTER [N]");
+        uint32_t n = a.size() == 3 ? config::leading_decimal(a[2]) : 1;
+        return gwsim::bump_counter(dirs.private_data, a[1], p.clock->local_now(), n) ? 0 : 1;
+    }
+    if (cmd == "wake") {
+        if (a.size() != 2 || (a[1] != "sms" && a[1] != "mmsc")) return usage("wake sms|mmsc");
+        const char* name = a[1] == "sms" ? service::kSmsServiceName : service::kMmscServiceName;
+        if (!service::is_service_running(*p.services, name)) {
+            std::cerr << "ovrinsms-gwsim: " << name << " is not running\n";
+            return 1;
+        }
+        auto status = platform::fs::read_file(platform::sim::service_dir(p.sim_root, name) + "status", 4096);
+        size_t at = status ? status->find("pid=") : std::string::npos;
+        int pid = at == std::string::npos ? 0 : atoi(status->c_str() + at + 4);
+        if (pid <= 0 || kill(pid, SIGUSR1) != 0) return 1;
+        return 0;
+    }
+    return usage("unknown ctl command \"" + cmd + "\"");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string self = platform::fs::base_name(argc > 0 ? argv[0] : "");
+    if (config::equal_ignoring_case(self, "SMSGWNT.EXE")) return run_service(gwsim::Role::Sms);
+    if (config::equal_ignoring_case(self, "MMSCNT.EXE")) return run_service(gwsim::Role::Mmsc);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) return usage("no command");
+    if (args[0] == "run") {
+        if (args.size() != 2) return usage("run sms|mmsc");
+        if (args[1] == "sms") return run_service(gwsim::Role::Sms);
+        if (args[1] == "mmsc") return run_service(gwsim::Role::Mmsc);
+        return usage("unknown role \"" + args[1] + "\"");
+    }
+    if (args[0] == "ctl") return ctl(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args[0] == "help" || args[0] == "--help") {
+        std::cout << kUsage;
+        return 0;
+    }
+    return usage("unknown command \"" + args[0] + "\"");
+}

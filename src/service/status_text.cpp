@@ -1,0 +1,49 @@
+#include "service/status_text.h"
+
+#include "config/ini.h"
+#include "config/text.h"
+#include "service/status.h"
+
+namespace ovr::service {
+
+namespace {
+
+// One service's text; `sms` selects the SMS gateway's names and port texts.
+StatusText one_service(platform::Platform& p, bool sms) {
+    const char* name = sms ? kSmsServiceName : kMmscServiceName;
+    if (!is_service_installed(*p.services, name)) return {kNotInstalledText, true};
+    if (!is_service_running(*p.services, name)) return {kNotActiveText, true};
+    auto block = sms ? open_sms_block(*p.shared_memory) : open_mmsc_block(*p.shared_memory);
+    if (block && block->data()[kFirstPortByte] != 0) return {sms ? kWebPortText : kMm7PortText, true};
+    if (block && block->data()[kSecondPortByte] != 0) return {sms ? kSmppServerPortText : kSmppPortText, true};
+    return {kActiveText, false};
+}
+
+}  // namespace
+
+StatusText service_status_text(platform::Platform& p) {
+    StatusText t = one_service(p, true);
+    if (!t.red) t = one_service(p, false);
+    return t;
+}
+
+StatusText modem_information_text(platform::Platform& p, const std::string& rirer_ini, const std::string& private_dir) {
+    if (!sms_service_installed(p) || !sms_service_running(p)) return {kModemNotActiveText, true};
+    constexpr size_t kCapacity = 1024;
+    std::string lines;
+    for (unsigned i = 1;; ++i) {
+        auto value = config::ini::read_value(rirer_ini, "RIRER", "Modem" + std::to_string(i));
+        if (i > 201 && !value) break;
+        std::string name = config::ini::read_string(rirer_ini, "RIRER", "Modem" + std::to_string(i), "", kCapacity);
+        if (name.empty()) continue;
+        std::string err = read_modem_error(private_dir, name);
+        if (err.empty()) continue;
+        config::bounded_append(lines, name, kCapacity);
+        config::bounded_append(lines, " : ", kCapacity);
+        config::bounded_append(lines, err, kCapacity);
+        config::bounded_append(lines, "\r\n", kCapacity);
+    }
+    return {lines, !lines.empty()};
+}
+
+}  // namespace ovr::service

@@ -1,0 +1,36 @@
+// The two texts of the Status page that describe the services: the service
+// status line and the modem information, each with its red flag. The page
+// and the command-line twin show the same texts.
+#pragma once
+
+#include <string>
+
+#include "config/directories.h"
+#include "platform/platform.h"
+
+namespace ovr::service {
+
+struct StatusText {
+    std::string text;
+    bool red = false;
+};
+
+inline constexpr const char* kNotInstalledText = "Service is NOT Installed";
+inline constexpr const char* kActiveText = "Service is Active";
+inline constexpr const char* kNotActiveText = "Service is NOT Active";
+inline constexpr const char* kModemNotActiveText = "Service is NOT active";
+inline constexpr const char* kWebPortText = "ERROR:  Web Port already in use";
+inline constexpr const char* kSmppServerPortText = "ERROR:  SMPP Server Port already in use";
+inline constexpr const char* kMm7PortText = "ERROR:  MM7 Port already in use";
+inline constexpr const char* kSmppPortText = "ERROR:  SMPP Port already in use";
+
+// SMS gateway first; only when it is well does the MMSC state replace it.
+StatusText service_status_text(platform::Platform& p);
+
+// The errors of the configured modems ("Modem1" ... of section RIRER, all of
+// 1 to 201 and on while keys are found), one "name : error\r\n" line each,
+// cut at 1024 characters; "Service is NOT active" when the SMS gateway
+// service is not installed and running.
+StatusText modem_information_text(platform::Platform& p, const std::string& rirer_ini, const std::string& private_dir);
+
+}  // namespace ovr::service
