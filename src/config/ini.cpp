@@ -1,5 +1,7 @@
 #include "config/ini.h"
 
+#include "platform/fs.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -374,58 +376,6 @@ private:
     int fd_ = -1;
 };
 
-bool write_atomically(const std::string& path, const std::string& data) {
-    std::string dir;
-    std::string base = path;
-    size_t slash = path.rfind('/');
-    if (slash != std::string::npos) {
-        dir = path.substr(0, slash + 1);
-        base = path.substr(slash + 1);
-    }
-    std::string tmpl = dir + "." + base + ".XXXXXX";
-    int fd = mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat old {};
-    mode_t mode;
-    if (stat(path.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-        if (fchown(fd, old.st_uid, old.st_gid) != 0) {
-            // Not the owner: the file becomes ours, with the same permissions.
-        }
-    } else {
-        mode_t mask = umask(0);
-        umask(mask);
-        mode = 0644 & ~mask;
-    }
-    bool ok = fchmod(fd, mode) == 0;
-    size_t done = 0;
-    while (ok && done < data.size()) {
-        ssize_t w = ::write(fd, data.data() + done, data.size() - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) ok = false;
-        else done += static_cast<size_t>(w);
-    }
-    // A modification time with the clock's full precision, so that readers
-    // keyed on it tell two quick writes of the same size apart.
-    timespec times[2];
-    times[0].tv_nsec = UTIME_OMIT;
-    clock_gettime(CLOCK_REALTIME, &times[1]);
-    if (ok) futimens(fd, times);
-    ok = ok && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && ::rename(tmpl.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        unlink(tmpl.c_str());
-        return false;
-    }
-    int dfd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        fsync(dfd);
-        close(dfd);
-    }
-    return true;
-}
-
 bool has_break(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos; }
 
 bool valid_section(std::string_view s) { return !s.empty() && !has_break(s) && s.find(']') == std::string_view::npos; }
@@ -525,7 +475,7 @@ bool modify(const std::string& path, Edit&& edit) {
     std::optional<std::string> changed = edit(text, st == ReadStatus::Missing);
     if (!changed) return true;
     cache().forget(path);
-    return write_atomically(path, *changed);
+    return platform::fs::write_file_atomic(path, *changed);
 }
 
 }  // namespace

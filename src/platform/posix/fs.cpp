@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace ovr::platform::fs {
 namespace {
@@ -218,7 +219,14 @@ bool write_file_atomic(const std::string& path, std::string_view data) {
         umask(mask);
         mode = 0644 & ~mask;
     }
-    bool ok = fchmod(fd, mode) == 0 && write_all(fd, data.data(), data.size()) && fsync(fd) == 0;
+    bool ok = fchmod(fd, mode) == 0 && write_all(fd, data.data(), data.size());
+    // A modification time with the clock's full precision rather than the
+    // file system's coarse tick, so that readers keyed on it tell two quick
+    // writes of the same size apart.
+    timespec times[2];
+    times[0].tv_nsec = UTIME_OMIT;
+    clock_gettime(CLOCK_REALTIME, &times[1]);
+    ok = ok && futimens(fd, times) == 0 && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
     if (!ok) {
