@@ -99,6 +99,15 @@ std::string modem1(const QueueSetup& q) { return config::ini::read_string(q.ini.
 
 }  // namespace
 
+bool is_valid_phone_number(std::string_view text) {
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    if (text.empty()) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
 std::string test_tag(uint64_t tick_ms) {
     char tag[16];
     std::snprintf(tag, sizeof tag, "TEST%04X", static_cast<unsigned>(tick_ms & 0xFFFF));

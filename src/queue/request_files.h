@@ -11,10 +11,14 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "queue/queue_dirs.h"
 
 namespace ovr::queue {
+
+// One optional "+" and then one or more decimal digits, nothing else.
+bool is_valid_phone_number(std::string_view text);
 
 // "TEST%04X" from the low 16 bits of a millisecond tick count.
 std::string test_tag(uint64_t tick_ms);
