@@ -2,10 +2,16 @@
 
 #include <cstring>
 
+#include "config/gsm7.h"
+#include "config/interface_events.h"
+
 namespace ovr::queue {
 namespace {
 SupportCalls& current() {
-    static SupportCalls calls;
+    static SupportCalls calls{
+        &config::GSM7ToUTF8String,
+        [](const char* kind, const char* name) { config::SetEventForInterface(kind, name); },
+    };
     return calls;
 }
 }  // namespace

@@ -1,7 +1,7 @@
 // The two calls the queues make into the gateway's support library: the GSM
 // 7-bit text conversion of received SMS and the signal that wakes a service
-// after a request file was queued. They are reached through this table so the
-// queue logic and its tests do not depend on how the library is provided.
+// after a request file was queued. They are reached through this table, which
+// holds the support library's own calls unless a test replaces them.
 #pragma once
 
 namespace ovr::queue {
@@ -15,7 +15,7 @@ struct SupportCalls {
     void (*set_event_for_interface)(const char* kind, const char* name) = nullptr;
 };
 
-// The calls in use; a missing call leaves the text as it is / signals nothing.
+// The calls in use; a null call leaves the text as it is / signals nothing.
 const SupportCalls& support_calls();
 void set_support_calls(const SupportCalls& calls);
 
