@@ -133,7 +133,7 @@ TEST(DisplayText, ChosenByBinaryAndDcsClass) {
     EXPECT_EQ(display_text(*parse("[SMS]\nbinary=Yes\ndcs=04\nData=00480069\n")), "00480069");
     EXPECT_EQ(display_text(*parse("[SMS]\nbinary=No\ndcs=08\nData=00480069\n")), "00480069");
 
-    EXPECT_EQ(display_text(*parse("[SMS]\nbinary=Yes\ndcs=F0\nData=48690021\n")), "Hi!");
+    EXPECT_EQ(display_text(*parse("[SMS]\nbinary=Yes\ndcs=F0\nData=486921\n")), "Hi!");
 
     // GSM 7-bit goes to the support library with the record's udh.
     static std::string seen_udh;
