@@ -68,6 +68,18 @@ std::optional<std::string> find_entry_ignoring_case(const std::string& dir, cons
     return found;
 }
 
+DirectoryIndex::DirectoryIndex(const std::string& dir) {
+    fs::scan_directory(dir, "*", [&](std::string_view name, bool) {
+        by_upper_.try_emplace(config::to_upper(name), std::string(name));
+    });
+}
+
+std::optional<std::string> DirectoryIndex::find(std::string_view name) const {
+    auto it = by_upper_.find(config::to_upper(name));
+    if (it == by_upper_.end()) return std::nullopt;
+    return it->second;
+}
+
 std::string companion_path(const std::string& message_path) {
     size_t dot = message_path.rfind('.');
     size_t slash = message_path.rfind('/');
@@ -91,10 +103,9 @@ unsigned CountOutboundSms(const QueueSetup& q) {
 unsigned CountOutboundMms(const QueueSetup& q) {
     unsigned count = 0;
     for_each_queue_level(ResolveOutboundMmsQueue(q), [&](const std::string& dir, const std::string&) {
+        DirectoryIndex index(dir);
         fs::scan_directory(dir, "*.MMS", [&](std::string_view name, bool is_dir) {
-            if (is_dir) return;
-            std::string companion = fs::base_name(companion_path(dir + std::string(name)));
-            if (find_entry_ignoring_case(dir, companion)) ++count;
+            if (!is_dir && index.find(companion_path(std::string(name)))) ++count;
         });
     });
     return count;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "config/directories.h"
@@ -47,6 +48,18 @@ std::string companion_path(const std::string& message_path);
 // The path of an entry named `name` in `dir`, matched without regard to
 // letter case (the exact spelling first); nothing when there is none.
 std::optional<std::string> find_entry_ignoring_case(const std::string& dir, const std::string& name);
+
+// The names of one directory, looked up without regard to letter case: one
+// listing serves every companion lookup of a queue level.
+class DirectoryIndex {
+public:
+    explicit DirectoryIndex(const std::string& dir);
+    // The entry's real name, or nothing.
+    std::optional<std::string> find(std::string_view name) const;
+
+private:
+    std::unordered_map<std::string, std::string> by_upper_;
+};
 
 // Calls fn(directory path ending "/", relative prefix) for the base directory
 // (prefix "") and then each immediate subdirectory (prefix "name/"), in

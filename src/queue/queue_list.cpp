@@ -233,16 +233,23 @@ QueueList ListOutboundSms(const QueueSetup& q) {
 
 QueueList ListOutboundMms(const QueueSetup& q) {
     QueueList list;
+    std::unique_ptr<DirectoryIndex> index;   // of the level being walked
+    std::string index_dir;
     walk_messages(ResolveOutboundMmsQueue(q), "*.MMS", std::nullopt,
                   [&](const std::string& dir, const std::string& prefix, const std::string& name) {
                       ++list.total;
                       if (list.loaded() >= kMaxListEntries) return;
-                      auto companion = find_entry_ignoring_case(dir, fs::base_name(companion_path(dir + name)));
-                      if (!companion) return;
-                      int fd = open_message_file(*companion);
+                      if (index_dir != dir) {
+                          index = std::make_unique<DirectoryIndex>(dir);
+                          index_dir = dir;
+                      }
+                      auto companion_name = index->find(companion_path(name));
+                      if (!companion_name) return;
+                      const std::string companion = dir + *companion_name;
+                      int fd = open_message_file(companion);
                       if (fd < 0) return;
                       close(fd);
-                      RoutingCompanion c = ReadRoutingCompanion(*companion);
+                      RoutingCompanion c = ReadRoutingCompanion(companion);
                       append(list, QueueListEntry::build({prefix + name, name, c.sender,
                                                           recipient_summary(c.recipients),
                                                           creation_time_text(dir + name),
