@@ -113,6 +113,26 @@ std::vector<DirEntry> list_directory(const std::string& dir, std::string_view pa
     return out;
 }
 
+bool scan_directory(const std::string& dir, std::string_view pattern,
+                    const std::function<void(std::string_view name, bool is_directory)>& fn) {
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return false;
+    int dfd = dirfd(d);
+    while (dirent* e = readdir(d)) {
+        std::string_view name = e->d_name;
+        if (name == "." || name == "..") continue;
+        if (!wildcard_match(pattern, name)) continue;
+        bool is_dir = e->d_type == DT_DIR;
+        if (e->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            is_dir = fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+        }
+        fn(name, is_dir);
+    }
+    closedir(d);
+    return true;
+}
+
 bool create_directory(const std::string& path) {
     if (path.empty()) return false;
     if (mkdir(path.c_str(), 0755) == 0) return true;
@@ -141,6 +161,8 @@ std::optional<uint64_t> file_size(const std::string& path) {
 }
 
 bool remove_file(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+bool remove_empty_directory(const std::string& path) { return rmdir(path.c_str()) == 0; }
 
 bool rename_entry(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
 
