@@ -12,6 +12,9 @@ Platform make_platform() {
         p.sim_root = get_env("OVRINSMS_SIM_ROOT");
         if (p.sim_root.empty()) p.sim_root = "/tmp/ovrinsms-sim";
         if (p.sim_root.back() != '/') p.sim_root += '/';
+        add_sim_modem_services(p);
+    } else {
+        add_posix_modem_services(p);
     }
     return p;
 }

@@ -8,6 +8,9 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/comm_port.h"
+#include "platform/registry.h"
+#include "platform/tapi.h"
 
 namespace ovr::platform {
 
@@ -17,12 +20,21 @@ struct Platform {
     Backend backend = Backend::Posix;
     std::string sim_root;   // the simulation root (Sim only), ending with "/"
     std::shared_ptr<Clock> clock;
+    std::shared_ptr<CommPorts> comm_ports;   // serial ports by COM name or device path
+    std::shared_ptr<Tapi> tapi;              // data-modem line devices
+    std::shared_ptr<Registry> registry;      // installed modems and their ports
     // Further services join here as the console grows (service manager,
     // shared memory, event log, serial ports, line devices, shell).
 };
 
 // OVRINSMS_PLATFORM=sim selects the simulated platform rooted at
-// OVRINSMS_SIM_ROOT; anything else the real host.
+// OVRINSMS_SIM_ROOT; anything else the real host. COM names map through the
+// links of OVRINSMS_DEVICE_MAP (on the simulated platform by default
+// <root>/dosdevices/); the simulated modems are the links in <root>/modems/.
 Platform make_platform();
+
+// The modem services of each backend (called by make_platform).
+void add_posix_modem_services(Platform& p);
+void add_sim_modem_services(Platform& p);
 
 }  // namespace ovr::platform
