@@ -61,7 +61,7 @@ private:
     ModemProfile p_;
     bool echo_ = true;
     bool verbose_ = true;
-    int cmee_ = 0;
+    int cmee_ = 1;   // numeric +CME ERROR codes, as most GSM modems ship
     int cfun_ = 1;
     std::optional<uint64_t> radio_on_at_;
     bool pin_ok_ = false;
