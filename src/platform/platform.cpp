@@ -30,6 +30,7 @@ Platform make_sim_platform(const std::string& root_in, std::shared_ptr<Clock> cl
     p.event_log = make_sim_event_log(p.sim_root);
     p.processes = make_sim_processes(p.sim_root);
     p.elevation = make_sim_elevation(p.sim_root, p.clock);
+    add_sim_modem_services(p);
     return p;
 }
 
@@ -44,6 +45,7 @@ Platform make_platform() {
     p.event_log = make_posix_event_log();
     p.processes = make_posix_processes();
     p.elevation = make_posix_elevation(clock);
+    add_posix_modem_services(p);
     return p;
 }
 

@@ -8,10 +8,13 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/comm_port.h"
 #include "platform/event_log.h"
 #include "platform/process.h"
+#include "platform/registry.h"
 #include "platform/service_manager.h"
 #include "platform/shared_memory.h"
+#include "platform/tapi.h"
 
 namespace ovr::platform {
 
@@ -26,12 +29,15 @@ struct Platform {
     std::shared_ptr<EventLog> event_log;
     std::shared_ptr<Processes> processes;
     std::shared_ptr<Elevation> elevation;
-    // Further services join here as the console grows (serial ports, line
-    // devices, shell).
+    std::shared_ptr<CommPorts> comm_ports;   // serial ports by COM name or device path
+    std::shared_ptr<Tapi> tapi;              // data-modem line devices
+    std::shared_ptr<Registry> registry;      // installed modems and their ports
 };
 
 // OVRINSMS_PLATFORM=sim selects the simulated platform rooted at
-// OVRINSMS_SIM_ROOT; anything else the real host.
+// OVRINSMS_SIM_ROOT; anything else the real host. COM names map through the
+// links of OVRINSMS_DEVICE_MAP (on the simulated platform by default
+// <root>/dosdevices/); the simulated modems are the links in <root>/modems/.
 Platform make_platform();
 
 // The simulated platform rooted at `root` (created when missing), with the
@@ -41,5 +47,9 @@ Platform make_sim_platform(const std::string& root, std::shared_ptr<Clock> clock
 // The scope that keeps a simulation root's shared memory apart from other
 // roots on the same machine.
 std::string sim_shared_memory_scope(const std::string& root);
+
+// The modem services of each backend (called by make_platform).
+void add_posix_modem_services(Platform& p);
+void add_sim_modem_services(Platform& p);
 
 }  // namespace ovr::platform
