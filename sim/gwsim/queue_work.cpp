@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 
 #include "config/ini.h"
@@ -53,6 +54,9 @@ std::string ini_safe(std::string_view text) {
     for (char c : text) out += (c == '\r' || c == '\n' || c == '\0') ? ' ' : c;
     return out;
 }
+
+// The count after one more attempt; a file claiming the largest count keeps it.
+int32_t next_count(int32_t n) { return n < INT32_MAX ? std::max(n, 0) + 1 : n; }
 
 std::string modem1(const config::IniPaths& ini) { return ini::read_string(ini.rirer, "RIRER", "Modem1", "", 250); }
 
@@ -234,7 +238,7 @@ bool QueueWork::work_sms(const std::string& path) {
         if (settings_.fail_retries < 0 || r.RetryCount < settings_.fail_retries) {
             // Withdrawn meanwhile: nothing to retry (and no file to recreate).
             if (!fs::regular_file_exists(path)) return true;
-            bool ok = ini::write_string(path, "ErrorDetail", "RetryCount", std::to_string(r.RetryCount + 1)) &&
+            bool ok = ini::write_string(path, "ErrorDetail", "RetryCount", std::to_string(next_count(r.RetryCount))) &&
                       ini::write_string(path, "ErrorDetail", "LastErrorInfo", ini_safe(settings_.fail_text)) &&
                       ini::write_string(path, "ErrorDetail", "LastRetryTime", time_stamp(now));
             if (ok && r.RetryCount == 0) ini::write_string(path, "ErrorDetail", "FirstAttemptTime", time_stamp(now));
@@ -267,7 +271,7 @@ bool QueueWork::work_mms(const std::string& path) {
     } else if (settings_.fail) {
         if (settings_.fail_retries < 0 || c.retry_count < settings_.fail_retries) {
             if (!fs::regular_file_exists(*companion)) return true;
-            if (ini::write_string(*companion, "Routing", "RetryCount", std::to_string(c.retry_count + 1)))
+            if (ini::write_string(*companion, "Routing", "RetryCount", std::to_string(next_count(c.retry_count))))
                 ini::write_string(*companion, "Routing", "LastErrorInfo", ini_safe(settings_.fail_text));
             return false;
         }

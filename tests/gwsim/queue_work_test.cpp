@@ -170,6 +170,18 @@ TEST_F(QueueWorkTest, FailingWithoutALimitKeepsRetryingUntilTurnedOff) {
     EXPECT_EQ(today("SMSSUBMIT"), 1u);
 }
 
+TEST_F(QueueWorkTest, RetryCountsFromTheFileAreTakenAsTheyStand) {
+    ASSERT_TRUE(gwsim::write_fail(root, Role::Sms, std::string("Busy"), -1));
+    std::string qdir = queue::ResolveOutboundSmsQueue(q);
+    write_text(qdir + "MAX.REQ", "[SMS]\r\nPhoneNumber=1\r\n[ErrorDetail]\r\nRetryCount=2147483647\r\n");
+    write_text(qdir + "NEG.REQ", "[SMS]\r\nPhoneNumber=1\r\n[ErrorDetail]\r\nRetryCount=-4\r\n");
+    gwsim::QueueWork w(Role::Sms, clock, dirs, root);
+    w.tick(false);
+    step(w, 500);
+    EXPECT_EQ(parse(qdir + "MAX.REQ")->RetryCount, 2147483647);
+    EXPECT_EQ(parse(qdir + "NEG.REQ")->RetryCount, 1);
+}
+
 TEST_F(QueueWorkTest, TheQueueSignalWakesTheServiceAndAPeriodicScanFindsTheRest) {
     ASSERT_TRUE(gwsim::write_delay(root, 0));
     ASSERT_TRUE(config::ini::write_string(ini.rirer, "RIRER", "Modem1", "COM7:"));
