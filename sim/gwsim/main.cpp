@@ -18,6 +18,8 @@
 #include "gateway.h"
 #include "platform/dynlib.h"
 #include "platform/fs.h"
+#include "queue_work.h"
+#include "samples.h"
 #include "service/status.h"
 
 using namespace ovr;
@@ -33,7 +35,13 @@ constexpr const char* kUsage =
     "  ovrinsms-gwsim ctl rights on|off               (administrative rights)\n"
     "  ovrinsms-gwsim ctl elevation on|off            (elevation possible)\n"
     "  ovrinsms-gwsim ctl count COUNTER [N]           (add N, default 1, to today's counter)\n"
-    "  ovrinsms-gwsim ctl wake sms|mmsc               (wake the running service)\n";
+    "  ovrinsms-gwsim ctl wake sms|mmsc               (wake the running service)\n"
+    "  ovrinsms-gwsim ctl delay MS                    (wait before a queued message is worked, default 1000)\n"
+    "  ovrinsms-gwsim ctl scan MS                     (scan the queues this often unwoken, default 5000)\n"
+    "  ovrinsms-gwsim ctl fail sms|mmsc TEXT [RETRIES] (retry with TEXT as the error; give up after RETRIES)\n"
+    "  ovrinsms-gwsim ctl fail sms|mmsc off\n"
+    "  ovrinsms-gwsim ctl receive sms [plain|ucs2|gsm7|all]  (drop received SMS samples, default all)\n"
+    "  ovrinsms-gwsim ctl receive mms                 (drop a received MMS sample)\n";
 
 int usage(const std::string& why) {
     std::cerr << "ovrinsms-gwsim: " << why << "\n" << kUsage;
@@ -67,7 +75,10 @@ int run_service(gwsim::Role role) {
         std::cerr << "ovrinsms-gwsim: " << gwsim::role_info(role).service << " is already running\n";
         return 1;
     }
-    gwsim::Gateway gw(role, p, config::resolve_directories(), std::move(host));
+    config::Directories dirs = config::resolve_directories();
+    gwsim::QueueWork work(role, *p.clock, dirs, p.sim_root);
+    gwsim::Gateway gw(role, p, dirs, std::move(host));
+    gw.on_tick = [&work](gwsim::Gateway&, bool woken) { work.tick(woken); };
     return gw.run();
 }
 
@@ -156,6 +167,68 @@ int ctl(const std::vector<std::string>& a) {
         int pid = at == std::string::npos ? 0 : atoi(status->c_str() + at + 4);
         if (pid <= 0 || kill(pid, SIGUSR1) != 0) return 1;
         return 0;
+    }
+    if (cmd == "delay" || cmd == "scan") {
+        size_t n = 0;
+        if (a.size() != 2 || a[1].empty() || a[1].find_first_not_of("0123456789") != std::string::npos ||
+            a[1].size() > 9)
+            return usage(cmd + " MS");
+        n = std::stoul(a[1]);
+        bool ok = cmd == "delay" ? gwsim::write_delay(p.sim_root, static_cast<uint32_t>(n))
+                                 : gwsim::write_scan_interval(p.sim_root, static_cast<uint32_t>(n));
+        return ok ? 0 : 1;
+    }
+    if (cmd == "fail") {
+        if (a.size() < 3 || a.size() > 4 || (a[1] != "sms" && a[1] != "mmsc"))
+            return usage("fail sms|mmsc TEXT [RETRIES] | fail sms|mmsc off");
+        gwsim::Role role = a[1] == "sms" ? gwsim::Role::Sms : gwsim::Role::Mmsc;
+        if (a[2] == "off") {
+            if (a.size() != 3) return usage("fail sms|mmsc off");
+            return gwsim::write_fail(p.sim_root, role, std::nullopt, -1) ? 0 : 1;
+        }
+        int32_t retries = -1;
+        if (a.size() == 4) {
+            if (a[3].empty() || a[3].size() > 9 || a[3].find_first_not_of("0123456789") != std::string::npos)
+                return usage("RETRIES is a number");
+            retries = static_cast<int32_t>(std::stol(a[3]));
+        }
+        if (a[2].empty()) return usage("the error TEXT is empty");
+        return gwsim::write_fail(p.sim_root, role, a[2], retries) ? 0 : 1;
+    }
+    if (cmd == "receive") {
+        if (a.size() < 2 || a.size() > 3 || (a[1] != "sms" && a[1] != "mms"))
+            return usage("receive sms [plain|ucs2|gsm7|all] | receive mms");
+        platform::LocalTime now = p.clock->local_now();
+        std::vector<std::string> written;
+        bool ok = true;
+        if (a[1] == "mms") {
+            if (a.size() != 2) return usage("receive mms");
+            std::string path = gwsim::drop_received_mms(dirs, now);
+            ok = !path.empty();
+            if (ok) {
+                written.push_back(path);
+                gwsim::bump_counter(dirs.private_data, "MMSIN-MODEM", now, 1);
+            }
+        } else {
+            std::string which = a.size() == 3 ? a[2] : "all";
+            std::vector<gwsim::SmsSample> kinds;
+            if (which == "plain" || which == "all") kinds.push_back(gwsim::SmsSample::Plain);
+            if (which == "ucs2" || which == "all") kinds.push_back(gwsim::SmsSample::Ucs2);
+            if (which == "gsm7" || which == "all") kinds.push_back(gwsim::SmsSample::Gsm7);
+            if (kinds.empty()) return usage("unknown SMS sample \"" + which + "\"");
+            for (gwsim::SmsSample k : kinds) {
+                std::string path = gwsim::drop_received_sms(dirs, k, now);
+                if (path.empty()) {
+                    ok = false;
+                    break;
+                }
+                written.push_back(path);
+                gwsim::bump_counter(dirs.private_data, "SMSRECEIVED", now, 1);
+            }
+        }
+        for (const std::string& w : written) std::cout << w << "\n";
+        if (!ok) std::cerr << "ovrinsms-gwsim: cannot write the received " << a[1] << " sample\n";
+        return ok ? 0 : 1;
     }
     return usage("unknown ctl command \"" + cmd + "\"");
 }

@@ -1,10 +1,13 @@
-// ovrinsmsctl status: the service status and modem information texts of the
-// Status page, with their red flags, so a script sees what the page shows.
+// ovrinsmsctl status: what the Status page shows: the service status and
+// modem information texts with their red flags, the two outbound queue
+// counts and the day counter rows, so a script sees what the page shows.
+#include <cstdio>
 #include <ostream>
 
 #include "cli/cli.h"
 #include "cli/json_text.h"
 #include "platform/platform.h"
+#include "queue/queue_dirs.h"
 #include "service/status_text.h"
 
 namespace ovr::cli {
@@ -33,6 +36,29 @@ void print_text(Context& ctx, const char* label, const service::StatusText& t) {
     if (!line.empty()) ctx.out << "  " << line << "\n";
 }
 
+const char* json_bool(bool b) { return b ? "true" : "false"; }
+
+std::string json_queue(const queue::QueueCountText& q) {
+    return "{\"count\": " + std::to_string(q.count) + ", \"text\": " + json_quote(q.text) +
+           ", \"red\": " + json_bool(q.red) + "}";
+}
+
+void print_queue(Context& ctx, const char* label, const queue::QueueCountText& q) {
+    char line[128];
+    std::snprintf(line, sizeof line, "%-22s %10s%s\n", label, q.text.c_str(), q.red ? " [red]" : "");
+    ctx.out << line;
+}
+
+void print_row(Context& ctx, const service::CounterRow& row) {
+    char line[128];
+    std::snprintf(line, sizeof line, "%-22s %10s %10s %10s\n", row.label, service::count_field_text(row.today).c_str(),
+                  service::count_field_text(row.last7).c_str(), service::count_field_text(row.last30).c_str());
+    // An all-empty row keeps no trailing blanks.
+    std::string text = line;
+    while (text.size() > 1 && text[text.size() - 2] == ' ') text.erase(text.size() - 2, 1);
+    ctx.out << text;
+}
+
 int run(Context& ctx, const Args& in) {
     Args args = in;
     bool json = take_flag(args, "--json");
@@ -40,14 +66,36 @@ int run(Context& ctx, const Args& in) {
     platform::Platform p = platform::make_platform();
     service::StatusText svc = service::service_status_text(p);
     service::StatusText modem = service::modem_information_text(p, ctx.ini.rirer, ctx.dirs.private_data);
+    queue::QueueSetup q = queue::make_queue_setup(ctx.dirs, ctx.ini);
+    queue::QueueCountText sms_queue = queue::queue_count_text(q, queue::CountOutboundSms(q));
+    queue::QueueCountText mms_queue = queue::queue_count_text(q, queue::CountOutboundMms(q));
+    auto rows = service::status_counter_rows(ctx.dirs.private_data, p.clock->local_now());
+    // The page's order: the SMS queue heads the five SMS rows, the MMS queue
+    // the three MMS rows.
+    constexpr size_t kSmsRows = 5;
     if (json) {
-        ctx.out << "{\"service_status\": {\"text\": " << json_quote(svc.text)
-                << ", \"red\": " << (svc.red ? "true" : "false") << "}, \"modem_information\": {\"text\": "
-                << json_quote(modem.text) << ", \"red\": " << (modem.red ? "true" : "false") << "}}\n";
+        ctx.out << "{\"service_status\": {\"text\": " << json_quote(svc.text) << ", \"red\": " << json_bool(svc.red)
+                << "}, \"modem_information\": {\"text\": " << json_quote(modem.text)
+                << ", \"red\": " << json_bool(modem.red) << "}, \"outbound_sms_queue\": " << json_queue(sms_queue)
+                << ", \"outbound_mms_queue\": " << json_queue(mms_queue) << ", \"counters\": [";
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const service::CounterRow& r = rows[i];
+            ctx.out << (i ? ", " : "") << "{\"row\": " << json_quote(r.label) << ", \"counters\": [" << json_quote(r.first)
+                    << (r.second ? ", " + json_quote(r.second) : std::string()) << "], \"today\": " << r.today
+                    << ", \"last7\": " << r.last7 << ", \"last30\": " << r.last30 << "}";
+        }
+        ctx.out << "]}\n";
         return 0;
     }
     print_text(ctx, "Service status", svc);
     print_text(ctx, "Modem information", modem);
+    char head[128];
+    std::snprintf(head, sizeof head, "%-22s %10s %10s %10s\n", "", "Today", "Last 7", "Last 30");
+    ctx.out << head;
+    print_queue(ctx, "Outbound SMS Queue:", sms_queue);
+    for (size_t i = 0; i < kSmsRows; ++i) print_row(ctx, rows[i]);
+    print_queue(ctx, "Outbound MMS Queue:", mms_queue);
+    for (size_t i = kSmsRows; i < rows.size(); ++i) print_row(ctx, rows[i]);
     return 0;
 }
 

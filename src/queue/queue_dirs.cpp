@@ -52,6 +52,11 @@ std::string ResolveOutboundMmsQueue(const QueueSetup& q) {
     return resolve(q, q.ini.mmsc, "MMSC", "VASPQDir", "VASPQ", true);
 }
 
+QueueCountText queue_count_text(const QueueSetup& q, unsigned count) {
+    uint32_t threshold = config::leading_decimal(config::ini::read_string(q.ini.rirer, "RIRER", "AlertEMailQueueSize", "100"));
+    return {count, count == 0 ? std::string("Empty") : std::to_string(count), threshold != 0 && count > threshold};
+}
+
 bool list_subdirectories(const std::string& base, std::vector<std::string>& names) {
     return fs::scan_directory(base, "*", [&](std::string_view name, bool is_dir) {
         if (is_dir) names.emplace_back(name);

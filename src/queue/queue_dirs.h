@@ -41,6 +41,16 @@ unsigned CountOutboundSms(const QueueSetup& q);
 // "*.MMS" files there whose routing companion exists.
 unsigned CountOutboundMms(const QueueSetup& q);
 
+// A queue count as the Status page shows it: "%u", or "Empty" for 0; red
+// when AlertEMailQueueSize of RIRER.INI [RIRER] (default 100) is not 0 and
+// the count exceeds it.
+struct QueueCountText {
+    unsigned count = 0;
+    std::string text;
+    bool red = false;
+};
+QueueCountText queue_count_text(const QueueSetup& q, unsigned count);
+
 // The routing companion of an MMS message file: the path cut after its last
 // "." with "INI" appended.
 std::string companion_path(const std::string& message_path);

@@ -46,4 +46,29 @@ StatusText modem_information_text(platform::Platform& p, const std::string& rire
     return {lines, !lines.empty()};
 }
 
+std::array<CounterRow, 8> status_counter_rows(const std::string& private_dir, const platform::LocalTime& date) {
+    std::array<CounterRow, 8> rows = {{
+        {"SMS Submitted:", "SMSSUBMIT", nullptr},
+        {"SMS Sent:", "SMSSENT", nullptr},
+        {"SMS Received:", "SMSRECEIVED", nullptr},
+        {"SMS Failed:", "SMSFAILED", nullptr},
+        {"SMS Retried:", "SMSRETRY", nullptr},
+        {"MMS Processed:", "MMSIN-VASP", "MMSIN-USER"},
+        {"MMS Sent:", "MMSOUT-VASP", "MMSOUT-MMSC"},
+        {"MMS Received", "MMSIN-MODEM", nullptr},
+    }};
+    for (CounterRow& row : rows) {
+        for (const char* name : {row.first, row.second}) {
+            if (!name) continue;
+            CounterSums s = read_counter(private_dir, name, date);
+            row.today += s.today;
+            row.last7 += s.last7;
+            row.last30 += s.last30;
+        }
+    }
+    return rows;
+}
+
+std::string count_field_text(uint64_t n) { return n == 0 ? std::string() : std::to_string(n); }
+
 }  // namespace ovr::service

@@ -3,9 +3,12 @@
 // and the command-line twin show the same texts.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include "config/directories.h"
+#include "platform/clock.h"
 #include "platform/platform.h"
 
 namespace ovr::service {
@@ -32,5 +35,23 @@ StatusText service_status_text(platform::Platform& p);
 // cut at 1024 characters; "Service is NOT active" when the SMS gateway
 // service is not installed and running.
 StatusText modem_information_text(platform::Platform& p, const std::string& rirer_ini, const std::string& private_dir);
+
+// One counter row of the Status page: today, the last 7 and the last 30 days
+// of one day counter, or the sums of two (wide enough that a sum of two full
+// counters does not wrap).
+struct CounterRow {
+    const char* label;      // "SMS Submitted:" ...
+    const char* first;      // counter name
+    const char* second;     // the counter added to it, or nullptr
+    uint64_t today = 0;
+    uint64_t last7 = 0;
+    uint64_t last30 = 0;
+};
+
+// The eight rows in page order, read for the given local date.
+std::array<CounterRow, 8> status_counter_rows(const std::string& private_dir, const platform::LocalTime& date);
+
+// A count as the page shows it: empty for 0, else "%u".
+std::string count_field_text(uint64_t n);
 
 }  // namespace ovr::service

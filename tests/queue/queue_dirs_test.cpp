@@ -84,3 +84,17 @@ TEST(QueueCounts, UnreadableQueueCountsZero) {
     ovr::config::ini::write_string(t.q.ini.rirer, "RIRER", "QDir", t.root.path() + "missing");
     EXPECT_EQ(CountOutboundSms(t.q), 0u);
 }
+
+TEST(QueueDirectories, StatusPageCountTextTurnsRedAboveTheAlertSize) {
+    QueueTree t;
+    EXPECT_EQ(queue_count_text(t.q, 0).text, "Empty");
+    EXPECT_FALSE(queue_count_text(t.q, 100).red);
+    auto over = queue_count_text(t.q, 101);
+    EXPECT_TRUE(over.red);
+    EXPECT_EQ(over.text, "101");
+    ovr::config::ini::write_string(t.q.ini.rirer, "RIRER", "AlertEMailQueueSize", "0");
+    EXPECT_FALSE(queue_count_text(t.q, 100000).red);
+    ovr::config::ini::write_string(t.q.ini.rirer, "RIRER", "AlertEMailQueueSize", "5");
+    EXPECT_FALSE(queue_count_text(t.q, 5).red);
+    EXPECT_TRUE(queue_count_text(t.q, 6).red);
+}

@@ -43,7 +43,7 @@ TEST(EndToEnd, InstallWatchAPortConflictAndRemove) {
     EXPECT_EQ(s.ctl({"service", "status", "--json"}).out,
               "{\"OvrinSMS\": {\"installed\": true, \"running\": true}, "
               "\"OvrinMMSC\": {\"installed\": true, \"running\": true}}\n");
-    EXPECT_EQ(s.ctl({"status"}).out, "Service status:\n  Service is Active\nModem information:\n");
+    EXPECT_EQ(s.ctl({"status"}).out.rfind("Service status:\n  Service is Active\nModem information:\n", 0), 0u);
 
     ASSERT_EQ(s.gwsim({"ctl", "port-conflict", "sms-web", "on"}).status, 0);
     EXPECT_EQ(s.ctl({"status"}).out.rfind("Service status [red]:\n  ERROR:  Web Port already in use\n", 0), 0u);

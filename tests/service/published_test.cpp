@@ -4,6 +4,7 @@
 
 #include "platform/fs.h"
 #include "service/status.h"
+#include "service/status_text.h"
 #include "support/scratch.h"
 
 namespace ovr::test {
@@ -88,6 +89,26 @@ TEST(Counters, ShortMissingAndOddFiles) {
     // A longer file is read only to its 366 numbers.
     write_counter(d.path(), "SMSFAILED", 2024, 500, 1);
     EXPECT_EQ(read_counter(d.path(), "SMSFAILED", date(2024, 12, 31)).today, 366u);
+}
+
+TEST(Counters, StatusPageRowsAddTheirTwoCountersWithoutWrapping) {
+    ScratchDir d;
+    std::string priv = d.path();
+    // Both near the top of 32 bits: their sum needs more.
+    write_counter(priv, "MMSIN-VASP", 2026, 40, 0xFFFFFF00u);
+    write_counter(priv, "MMSIN-USER", 2026, 40, 0xFFFFFF00u);
+    write_counter(priv, "SMSSENT", 2026, 40);
+    auto rows = service::status_counter_rows(priv, date(2026, 2, 9));   // day 40: number 39
+    ASSERT_EQ(rows.size(), 8u);
+    EXPECT_STREQ(rows[1].label, "SMS Sent:");
+    EXPECT_EQ(rows[1].today, 40u);
+    EXPECT_EQ(rows[1].last7, sum(34, 40));
+    EXPECT_STREQ(rows[5].label, "MMS Processed:");
+    EXPECT_EQ(rows[5].today, 2 * (0xFFFFFF00ull + 39));
+    EXPECT_STREQ(rows[7].label, "MMS Received");
+    EXPECT_EQ(rows[7].last30, 0u);
+    EXPECT_EQ(service::count_field_text(0), "");
+    EXPECT_EQ(service::count_field_text(12), "12");
 }
 
 TEST(ModemErrors, FileNamesAndContent) {
