@@ -12,6 +12,9 @@ Platform make_platform() {
         p.sim_root = get_env("OVRINSMS_SIM_ROOT");
         if (p.sim_root.empty()) p.sim_root = "/tmp/ovrinsms-sim";
         if (p.sim_root.back() != '/') p.sim_root += '/';
+        p.desktop = make_desktop(p.sim_root + "desktop.log", get_env("OVRINSMS_SIM_DESKTOP") != "record");
+    } else {
+        p.desktop = make_desktop({}, true);
     }
     return p;
 }

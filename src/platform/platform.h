@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/desktop.h"
 
 namespace ovr::platform {
 
@@ -17,6 +18,10 @@ struct Platform {
     Backend backend = Backend::Posix;
     std::string sim_root;   // the simulation root (Sim only), ending with "/"
     std::shared_ptr<Clock> clock;
+    // The text editor and the desktop's "open". The simulated platform
+    // records each request in <sim root>/desktop.log, and only records when
+    // OVRINSMS_SIM_DESKTOP=record.
+    std::shared_ptr<Desktop> desktop;
     // Further services join here as the console grows (service manager,
     // shared memory, event log, serial ports, line devices, shell).
 };
