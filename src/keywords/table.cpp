@@ -86,10 +86,8 @@ void migrate(const std::string& rirer_ini) {
     if (ini::read_string(rirer_ini, "RIRER", "ReceiveSMSCommand1", "", kOldLineBuffer).empty()) return;
     if (config::read_yes(rirer_ini, kTableSection, "NewFormat")) return;
 
-    // Old lines keep their numbers, except that a line without a keyword is
-    // skipped and the ones after it close up: an empty Keyword n would end
-    // the table and hide every later keyword.
-    size_t slot = 0;
+    // Reads drop leading blanks, so a line read non-empty always starts with
+    // its keyword.
     for (size_t n = 1;; ++n) {
         std::string line = ini::read_string(rirer_ini, "RIRER", "ReceiveSMSCommand" + std::to_string(n), "",
                                             kOldLineBuffer);
@@ -109,12 +107,10 @@ void migrate(const std::string& rirer_ini) {
         if (start <= line.size()) field[3] = line.substr(start);
         const std::string& keyword = field[0];
         const std::string& command = field[1];
-        if (keyword.empty()) continue;
-        ++slot;
 
         std::string entry = keyword;
         if (!field[3].empty()) entry += "##" + field[3];
-        ini::write_string(rirer_ini, kTableSection, key_name(slot), entry);
+        ini::write_string(rirer_ini, kTableSection, key_name(n), entry);
         const std::string section = section_name(entry);
 
         struct Prefix {
