@@ -5,6 +5,7 @@
 
 #include "app/switches.h"
 #include "config/ini.h"
+#include "config/support.h"
 #include "config/text.h"
 #include "keywords/table.h"
 #include "platform/dynlib.h"
@@ -16,21 +17,18 @@ namespace fs = platform::fs;
 
 namespace {
 
-// The gateway support library's directory answer and its start-up calls.
-// These join the support library (config/support.h) when it is merged; until
-// then the directories come from config::resolve_directories() and the
-// three calls have nothing to hand their argument to.
-config::Directories support_directories() { return config::resolve_directories(); }
-void support_set_trustees(const std::string&) {}
-void support_sms_ini_set_filename(const std::string&) {}
-void support_mmsc_ini_set_filename(const std::string&) {}
+// The gateway's three directories, asked of the support library afresh.
+config::Directories support_directories() {
+    return config::Directories{config::GetProgramDataDirectory(), config::GetPrivateDataDirectory(),
+                               config::GetRealProgramDirectory()};
+}
 
 // Sets the gateway's access rights on a directory given with its trailing
 // separator, as the support library wants it without.
 void set_trustees_on(std::string dir) {
     if (dir.empty() || dir.back() != '/') return;
     dir.pop_back();
-    support_set_trustees(dir);
+    config::SetOvrinSMSTrustees(dir);
 }
 
 // Creates an empty file unless one exists; never truncates.
@@ -135,9 +133,9 @@ std::optional<int> start_up(pages::Context& ctx, std::ostream& out, const Startu
         set_trustees_on(d.private_data);
         create_if_missing(ctx.ini.rirer);
     }
-    support_sms_ini_set_filename(ctx.ini.rirer);
+    config::SMSIniSetFilename(ctx.ini.rirer);
     create_if_missing(ctx.ini.mmsc);
-    support_mmsc_ini_set_filename(ctx.ini.mmsc);
+    config::MMSCIniSetFilename(ctx.ini.mmsc);
     remove_stray_copies();
     ctx.manual_path = ctx.dirs.real_program + kManualName;
     ctx.help_available = exists_ignoring_case(ctx.dirs.real_program, kManualName);

@@ -240,19 +240,28 @@ public:
         struct stat st {};
         if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
         FileKey now = key_of(st);
-        if (enabled_.load(std::memory_order_relaxed)) {
+        bool enabled = enabled_.load(std::memory_order_relaxed);
+        std::shared_ptr<const Parsed> kept;
+        if (enabled) {
             std::lock_guard lock(mu_);
             auto it = map_.find(path);
             if (it != map_.end() && it->second.key == now) {
                 lru_.splice(lru_.begin(), lru_, it->second.pos);
-                return it->second.parsed;
+                if (!it->second.racy) return it->second.parsed;
+                kept = it->second.parsed;
             }
         }
         std::string text;
         FileKey key;
         if (read_whole(path, text, &key) != ReadStatus::Ok) return nullptr;
+        bool racy = is_racy(key);
+        if (kept && kept->text == text) {
+            // Same bytes: keep the parse; it is trusted once the file is old.
+            if (!racy) put(path, key, kept, false);
+            return kept;
+        }
         std::shared_ptr<const Parsed> parsed = parse(std::move(text));
-        if (enabled_.load(std::memory_order_relaxed)) put(path, key, parsed);
+        if (enabled) put(path, key, parsed, racy);
         return parsed;
     }
 
@@ -281,14 +290,30 @@ private:
     struct Slot {
         FileKey key;
         std::shared_ptr<const Parsed> parsed;
+        bool racy;
         std::list<std::string>::iterator pos;
     };
 
-    void put(const std::string& path, const FileKey& key, std::shared_ptr<const Parsed> parsed) {
+    // A file changed so recently that a further change could still leave its
+    // size and times as they are (time stamps are coarser than writes can be
+    // quick): its bytes are compared on every read until it is older.
+    static bool is_racy(const FileKey& key) {
+        // Compared with the file system's own time stamps, which follow the
+        // real clock whatever clock the console runs on.
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        auto ns = [](const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
+        int64_t newest = std::max(ns(key.mtime), ns(key.ctime));
+        return ns(now) - newest < kRacyWindowNs;
+    }
+    static constexpr int64_t kRacyWindowNs = 2000000000;
+
+    void put(const std::string& path, const FileKey& key, std::shared_ptr<const Parsed> parsed, bool racy) {
         std::lock_guard lock(mu_);
         auto it = map_.find(path);
         if (it != map_.end()) {
             it->second.key = key;
+            it->second.racy = racy;
             it->second.parsed = std::move(parsed);
             lru_.splice(lru_.begin(), lru_, it->second.pos);
             return;
@@ -298,7 +323,7 @@ private:
             lru_.pop_back();
         }
         lru_.push_front(path);
-        map_.emplace(path, Slot{key, std::move(parsed), lru_.begin()});
+        map_.emplace(path, Slot{key, std::move(parsed), racy, lru_.begin()});
     }
 
     std::mutex mu_;
@@ -618,6 +643,32 @@ bool write_profile(const std::string& path, std::string_view section, std::optio
     if (!key) return remove_section(path, section);
     if (!value) return remove_key(path, section, *key);
     return write_string(path, section, *key, *value);
+}
+
+std::vector<std::string> section_names_in(std::string_view text) {
+    auto parsed = parse(std::string(text));
+    std::vector<std::string> out;
+    for (const Section& s : parsed->sections) out.emplace_back(parsed->view(s.name));
+    return out;
+}
+
+std::optional<std::string> value_in(std::string_view text, std::string_view section, std::string_view key) {
+    auto parsed = parse(std::string(text));
+    const Section* s = parsed->find_section(trim(section));
+    if (!s) return std::nullopt;
+    const Entry* e = parsed->find_entry(*s, trim(key));
+    if (!e || !e->has_value) return std::nullopt;
+    return std::string(parsed->view(e->value));
+}
+
+std::optional<std::string> edited_text(const std::string& text, std::string_view section,
+                                       std::optional<std::string_view> key, std::optional<std::string_view> value) {
+    section = trim(section);
+    if (!key) return edit_section(text, section);
+    std::string_view k = trim(*key);
+    if (value && (!valid_section(section) || !valid_key(k) || has_break(*value))) return std::nullopt;
+    if (k.empty()) return std::nullopt;
+    return edit_key(text, section, k, value);
 }
 
 void set_cache_enabled(bool on) { cache().set_enabled(on); }

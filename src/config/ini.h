@@ -11,7 +11,8 @@
 //
 // Parsed files are kept while the file on disk is unchanged (same device,
 // inode, size, modification and change times); any change is seen at the next
-// read.
+// read. A file changed in the last two seconds is also compared byte for byte,
+// since a second change within one time-stamp tick can keep size and times.
 #pragma once
 
 #include <cstddef>
@@ -65,6 +66,14 @@ bool write_profile(const std::string& path, std::string_view section, std::optio
 // whole list (each entry with its NUL, then one more NUL) does not fit, only
 // size - 2 characters of it are kept.
 std::vector<std::string> cut_list(const std::vector<std::string>& entries, size_t size);
+
+// The same rules applied to a text in memory (for checks and tools): the
+// section names, one value, and the text a profile write would leave
+// (nothing when the write changes nothing or is refused).
+std::vector<std::string> section_names_in(std::string_view text);
+std::optional<std::string> value_in(std::string_view text, std::string_view section, std::string_view key);
+std::optional<std::string> edited_text(const std::string& text, std::string_view section,
+                                       std::optional<std::string_view> key, std::optional<std::string_view> value);
 
 // The parsed-file cache can be turned off (benchmarks compare both ways).
 void set_cache_enabled(bool on);

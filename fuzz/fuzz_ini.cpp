@@ -1,0 +1,36 @@
+// The INI reader and the profile write on arbitrary text: no crash, no
+// unbounded work, and a written value always reads back.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "config/ini.h"
+
+namespace ini = ovr::config::ini;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    // The first bytes choose a section, key and value made of the input's
+    // own characters; the rest is the file.
+    size_t a = data[0] % 8 + 1, b = data[1] % 8 + 1;
+    if (size < 2 + a + b) return 0;
+    std::string section(reinterpret_cast<const char*>(data + 2), a);
+    std::string key(reinterpret_cast<const char*>(data + 2 + a), b);
+    std::string text(reinterpret_cast<const char*>(data + 2 + a + b), size - 2 - a - b);
+
+    for (const std::string& name : ini::section_names_in(text)) (void)ini::value_in(text, name, key);
+    (void)ini::value_in(text, section, key);
+
+    const std::string value = "v4lue";
+    auto written = ini::edited_text(text, section, key, value);
+    if (written) {
+        auto back = ini::value_in(*written, section, key);
+        if (!back || *back != value) abort();
+    }
+    if (auto removed = ini::edited_text(text, section, std::string_view(key), std::nullopt)) {
+        if (removed->size() >= text.size()) abort();
+    }
+    (void)ini::edited_text(text, section, std::nullopt, std::nullopt);
+    return 0;
+}
