@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <sstream>
 #include <thread>
 
 #include "app/sheet.h"
@@ -132,4 +134,47 @@ TEST_F(UiTest, BusyWorkRunsOffTheUiThreadAndItsBoxesShowOnIt) {
     EXPECT_TRUE(box_on_ui);
     EXPECT_EQ(got, Answer::Yes);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(UiTest, FirstStartRunsTheWizardThenTheMainSheet) {
+    setenv("OVRINSMS_DATA_DIR", d.path().c_str(), 1);
+    setenv("OVRINSMS_PRIVATE_DIR", (d.path() + "private/").c_str(), 1);
+    setenv("OVRINSMS_PROGRAM_DIR", d.path().c_str(), 1);
+    std::vector<std::string> seen;
+    // Plays the user: through the wizard with "No" and Finish, then on the
+    // main sheet clears the SMS gateway's debug log and presses OK.
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        ui::SheetWindow* w = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* s = qobject_cast<ui::SheetWindow*>(top); s && s->isVisible()) w = s;
+        if (!w || w->sheet().closed()) return;
+        if (w->sheet().kind() == app::SheetKind::Wizard) {
+            seen.push_back(w->header()->text().toStdString());
+            if (w->sheet().current() < 3) {
+                w->next_button()->click();
+            } else if (auto* v = dynamic_cast<ui::WizardCompleteView*>(w->view(3))) {
+                v->no()->click();
+                w->finish_button()->click();
+            }
+        } else {
+            seen.push_back("main");
+            w->tabs()->setCurrentIndex(7);
+            dynamic_cast<ui::DebugLogsView*>(w->view(7))->check(0)->click();
+            w->ok_button()->click();
+        }
+    });
+    user.start(5);
+    app::ScriptedServiceActions services;
+    app::InlineBusyRunner busy;
+    ui::QtSheetRunner sheets(false);
+    std::ostringstream out;
+    app::StartupHooks hooks;
+    EXPECT_EQ(app::run_console(ctx, {}, services, busy, sheets, out, hooks), 0);
+    EXPECT_EQ(seen, (std::vector<std::string>{"OvrinSMS Lite Setup Wizard:  Select Modem",
+                                              "OvrinSMS Lite Setup Wizard:  Modem Settings",
+                                              "OvrinSMS Lite Setup Wizard:  Server Settings",
+                                              "OvrinSMS Lite Setup Wizard:  Configuration Complete", "main"}));
+    EXPECT_FALSE(config::ini::read_value(d.file("RIRER.INI"), "RIRER", "Debug").has_value());
+    EXPECT_EQ(config::ini::read_string(d.file("MMSC.INI"), "MMSC", "Debug"), "Yes");
 }
