@@ -31,6 +31,7 @@ Platform make_sim_platform(const std::string& root_in, std::shared_ptr<Clock> cl
     p.processes = make_sim_processes(p.sim_root);
     p.elevation = make_sim_elevation(p.sim_root, p.clock);
     add_sim_modem_services(p);
+    p.desktop = make_desktop(p.sim_root + "desktop.log", get_env("OVRINSMS_SIM_DESKTOP") != "record");
     return p;
 }
 
@@ -46,6 +47,7 @@ Platform make_platform() {
     p.processes = make_posix_processes();
     p.elevation = make_posix_elevation(clock);
     add_posix_modem_services(p);
+    p.desktop = make_desktop({}, true);
     return p;
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/comm_port.h"
+#include "platform/desktop.h"
 #include "platform/event_log.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -32,6 +33,10 @@ struct Platform {
     std::shared_ptr<CommPorts> comm_ports;   // serial ports by COM name or device path
     std::shared_ptr<Tapi> tapi;              // data-modem line devices
     std::shared_ptr<Registry> registry;      // installed modems and their ports
+    // The text editor and the desktop's "open". The simulated platform
+    // records each request in <sim root>/desktop.log, and only records when
+    // OVRINSMS_SIM_DESKTOP=record.
+    std::shared_ptr<Desktop> desktop;
 };
 
 // OVRINSMS_PLATFORM=sim selects the simulated platform rooted at

@@ -1,0 +1,129 @@
+#include "app/sheet.h"
+
+#include <gtest/gtest.h>
+
+#include "config/ini.h"
+#include "pages/debug_logs.h"
+#include "pages/wizard_complete.h"
+#include "support/scratch.h"
+
+using namespace ovr;
+using pages::WizardButtons;
+
+namespace {
+
+// A page that answers the unsaved query and can refuse to be left.
+struct ProbePage : pages::PageModel {
+    std::optional<bool> answer;
+    bool leave = true;
+    int applied = 0;
+    explicit ProbePage(pages::Context& c) : PageModel(c) {}
+    std::string title() const override { return "Probe"; }
+    std::string template_name() const override { return "DIALOG_PROBE"; }
+    std::optional<bool> unsaved_query() override { return answer; }
+    bool left() override { return leave; }
+    void apply() override { ++applied; }
+    void edit() { edited(); }
+};
+
+struct SheetTest : ::testing::Test {
+    test::ScratchDir d;
+    ScriptedUi ui;
+    pages::Context ctx;
+    SheetTest() {
+        ctx.dirs = {d.path(), d.path(), d.path()};
+        ctx.ini = config::ini_paths_for(ctx.dirs);
+        ctx.ui = &ui;
+    }
+};
+
+}  // namespace
+
+TEST_F(SheetTest, MainSheetTabsAndWizardStepsInOrder) {
+    auto main = app::make_main_pages(ctx);
+    std::vector<std::string> titles;
+    for (auto& p : main) titles.push_back(p->title());
+    EXPECT_EQ(titles, (std::vector<std::string>{"Status", "Modem", "Server", "Users", "2-Way", "E-Mail",
+                                                "Test Message", "Debug Logs"}));
+    auto wiz = app::make_wizard_pages(ctx);
+    ASSERT_EQ(wiz.size(), 5u);
+    EXPECT_EQ(wiz[0]->title(), "OvrinSMS Lite Setup Wizard:  Select Modem");
+    EXPECT_EQ(wiz[3]->template_name(), "DIALOG_WIZCOMPLETE");
+}
+
+TEST_F(SheetTest, ApplyFollowsEditsAndUnsavedQueryGoesInTabOrder) {
+    std::vector<std::unique_ptr<pages::PageModel>> v;
+    auto* a = new ProbePage(ctx);
+    auto* b = new ProbePage(ctx);
+    auto* c = new ProbePage(ctx);
+    v.emplace_back(a);
+    v.emplace_back(b);
+    v.emplace_back(c);
+    app::Sheet sheet(app::SheetKind::Main, ctx, std::move(v));
+    sheet.open();
+    EXPECT_FALSE(sheet.apply_enabled());
+    b->answer = true;
+    c->answer = false;
+    EXPECT_FALSE(sheet.query_unsaved());  // b not created yet
+    sheet.select(2);
+    sheet.select(1);
+    EXPECT_TRUE(sheet.query_unsaved());  // b answers before c
+    b->edit();
+    EXPECT_TRUE(sheet.apply_enabled());
+    EXPECT_TRUE(ctx.unsaved_changes);
+    b->leave = false;
+    EXPECT_FALSE(sheet.select(0));
+    EXPECT_EQ(sheet.current(), 1u);
+    sheet.apply();  // refused by the page: nothing applied
+    EXPECT_EQ(a->applied + b->applied + c->applied, 0);
+    b->leave = true;
+    sheet.apply();
+    EXPECT_EQ(a->applied + b->applied + c->applied, 3);
+    EXPECT_FALSE(sheet.apply_enabled());
+    EXPECT_FALSE(ctx.unsaved_changes);
+    sheet.ok();
+    EXPECT_TRUE(sheet.closed());
+    EXPECT_EQ(sheet.result(), 1);
+}
+
+TEST_F(SheetTest, WizardButtonsGuideTheWayToFinish) {
+    app::Sheet sheet(app::SheetKind::Wizard, ctx, app::make_wizard_pages(ctx));
+    sheet.open();
+    EXPECT_EQ(sheet.wizard_buttons(), WizardButtons::Next);
+    sheet.back();
+    EXPECT_EQ(sheet.current(), 0u);
+    sheet.next();
+    sheet.next();
+    sheet.next();
+    ASSERT_EQ(sheet.current(), 3u);
+    EXPECT_EQ(sheet.wizard_buttons(), WizardButtons::Back);
+    sheet.next();
+    sheet.finish();
+    EXPECT_EQ(sheet.current(), 3u);  // no choice: only Back
+    EXPECT_FALSE(sheet.closed());
+    auto& done = dynamic_cast<pages::WizardCompletePage&>(sheet.page(3));
+    done.choose_yes();
+    sheet.next();
+    EXPECT_EQ(sheet.current(), 4u);
+    sheet.back();
+    done.choose_no();
+    sheet.finish();
+    EXPECT_TRUE(sheet.closed());
+    EXPECT_EQ(sheet.result(), 1);
+}
+
+TEST_F(SheetTest, CancelOnTheDebugPageAsksAndOnlyYesCloses) {
+    app::Sheet sheet(app::SheetKind::Main, ctx, app::make_main_pages(ctx));
+    sheet.open();
+    sheet.select(7);
+    auto& page = dynamic_cast<pages::DebugLogsPage&>(sheet.page(7));
+    page.click_check(0);
+    ui.script({Answer::No});
+    sheet.cancel();
+    EXPECT_FALSE(sheet.closed());
+    sheet.cancel();  // default answer Yes
+    EXPECT_TRUE(sheet.closed());
+    EXPECT_EQ(sheet.result(), 0);
+    EXPECT_EQ(ui.boxes.size(), 2u);
+    EXPECT_FALSE(config::ini::read_value(ctx.ini.rirer, "RIRER", "Debug").has_value());
+}
