@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "pages/page.h"
+#include "platform/platform.h"
+#include "platform/ui.h"
+#include "service/control.h"
 
 namespace ovr::app {
 
@@ -28,15 +31,11 @@ public:
     virtual void run_operator_modem_test() = 0;
 };
 
-// Stands in for the service control until it is wired in. On the simulated
-// platform it keeps the state of both services in
-// <sim root>/standin-services.ini and appends one line per call to
-// <sim root>/service-actions.log ("stop command-line", "install elevated",
-// ...); administrative rights are held when <sim root>/admin-rights exists.
-// On a real host every operation reports failure and nothing runs.
-class StandInServiceActions final : public ServiceActions {
+// The real thing: both services through the platform's service manager
+// (service/control.h), their state from the state tests (service/status.h).
+class GatewayServiceActions final : public ServiceActions {
 public:
-    explicit StandInServiceActions(const platform::Platform& platform);
+    GatewayServiceActions(platform::Platform& platform, Ui& ui);
     bool install_and_start(bool command_line) override;
     bool remove(bool command_line) override;
     bool start(bool command_line) override;
@@ -45,14 +44,13 @@ public:
     bool any_running() override;
     bool both_running() override;
     bool has_admin_rights() override;
-    void run_operator_modem_test() override;
+    // The operator MMS connection test arrives with the Modem page; until
+    // then the elevated copy does nothing more.
+    void run_operator_modem_test() override {}
 
 private:
-    bool simulated() const { return !root_.empty(); }
-    void log(const std::string& what, bool command_line);
-    void set(bool installed, bool running);
-    std::string state_file() const { return root_ + "standin-services.ini"; }
-    std::string root_;
+    platform::Platform& platform_;
+    service::ServiceControl control_;
 };
 
 // A fake for tests: records each call and answers from its fields.

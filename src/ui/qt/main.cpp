@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
         busy = &inline_busy;
     }
 
-    app::StandInServiceActions services(plat);
+    app::GatewayServiceActions services(plat, *ctx.ui);
     // The sheets need to know whether help exists, which start-up finds out.
     struct LateRunner final : app::SheetRunner {
         pages::Context& ctx;
