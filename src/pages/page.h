@@ -14,6 +14,17 @@
 
 namespace ovr::pages {
 
+// The modeless windows a page can open (the queue viewers and the event log
+// viewer, from the Status page). The front end implements it; tests record.
+enum class ViewerKind { OutboundSms, OutboundMms, ReceivedSms, ReceivedMms };
+
+class Windows {
+public:
+    virtual ~Windows() = default;
+    virtual void open_queue_viewer(ViewerKind kind) = 0;
+    virtual void open_event_log_viewer() = 0;
+};
+
 // Process-wide state shared by start-up, the sheet loop and every page.
 struct Context {
     config::Directories dirs;
@@ -27,6 +38,7 @@ struct Context {
     std::string current_modem;   // Modem1, at most 249 characters
     Ui* ui = nullptr;
     platform::Platform* platform = nullptr;
+    Windows* windows = nullptr;  // none in the command-line twin
 
     std::string data_file(const std::string& name) const { return dirs.program_data + name; }
 };
