@@ -7,17 +7,6 @@
 
 namespace ovr::app {
 
-const char* icon_word(Icon icon) {
-    switch (icon) {
-        case Icon::Error: return "error";
-        case Icon::Warning: return "warning";
-        case Icon::Information: return "information";
-        case Icon::Question: return "question";
-        case Icon::None: break;
-    }
-    return "message";
-}
-
 RecordingUi::RecordingUi(std::string log_file, const std::string& answers, std::shared_ptr<platform::Desktop> desktop)
     : log_(std::move(log_file)), desktop_(std::move(desktop)) {
     std::istringstream in(answers);

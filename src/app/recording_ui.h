@@ -39,6 +39,5 @@ private:
     std::shared_ptr<platform::Desktop> desktop_;
 };
 
-const char* icon_word(Icon icon);
 
 }  // namespace ovr::app

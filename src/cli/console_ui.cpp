@@ -8,17 +8,6 @@
 
 namespace ovr::cli {
 
-const char* icon_word(Icon icon) {
-    switch (icon) {
-        case Icon::Error: return "error";
-        case Icon::Warning: return "warning";
-        case Icon::Information: return "information";
-        case Icon::Question: return "question";
-        case Icon::None: break;
-    }
-    return "message";
-}
-
 Answer ConsoleUi::message(const std::string& text, Icon icon, Buttons buttons, const std::string&) {
     shown_.push_back(text);
     out_ << icon_word(icon) << ": " << text << "\n";

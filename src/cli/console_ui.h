@@ -37,6 +37,5 @@ private:
     std::vector<std::string> shown_;
 };
 
-const char* icon_word(Icon icon);
 
 }  // namespace ovr::cli

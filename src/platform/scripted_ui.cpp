@@ -2,6 +2,17 @@
 
 namespace ovr {
 
+const char* icon_word(Icon icon) {
+    switch (icon) {
+        case Icon::Error: return "error";
+        case Icon::Warning: return "warning";
+        case Icon::Information: return "information";
+        case Icon::Question: return "question";
+        case Icon::None: break;
+    }
+    return "message";
+}
+
 Answer ScriptedUi::message(const std::string& text, Icon icon, Buttons buttons, const std::string& caption) {
     Answer a = Answer::Ok;
     if (buttons != Buttons::Ok) {

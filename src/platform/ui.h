@@ -51,6 +51,10 @@ public:
     Answer ask_yes_no_cancel(const std::string& text) { return message(text, Icon::Question, Buttons::YesNoCancel); }
 };
 
+// The word a box's icon is named by in text form: "error", "warning",
+// "information", "question", or "message" for a plain box.
+const char* icon_word(Icon icon);
+
 // Keeps the busy indicator up for a scope.
 class BusyScope {
 public:
