@@ -180,6 +180,10 @@ std::optional<int> run_switches(pages::Context& ctx, const std::vector<std::stri
 
 int run_sheet_loop(pages::Context& ctx, bool wizard_switch, ServiceActions& services, BusyRunner& busy,
                    SheetRunner& sheets) {
+    // Pages run their service operations behind the same wait window.
+    ctx.run_busy = [&busy](const std::string& title, const std::string& text, const std::function<void()>& work) {
+        busy.run(title, text, work);
+    };
     for (;;) {
         ctx.current_modem = read_modem1(ctx);
         if (ctx.current_modem.empty() || ctx.rerun_wizard || wizard_switch) {
@@ -204,6 +208,7 @@ int run_sheet_loop(pages::Context& ctx, bool wizard_switch, ServiceActions& serv
     if (!read_modem1(ctx).empty() && !services.both_running() &&
         ctx.ui->ask_yes_no("Service is not active, do you wish to activate the service?"))
         services.install_and_start(false);
+    ctx.run_busy = nullptr;
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "app/sheet.h"
 
 #include "pages/debug_logs.h"
+#include "pages/status_page.h"
 #include "pages/wizard_complete.h"
 
 namespace ovr::app {
@@ -124,7 +125,8 @@ void Sheet::press_button(SheetButton button) {
 
 std::vector<std::unique_ptr<pages::PageModel>> make_main_pages(pages::Context& ctx) {
     std::vector<std::unique_ptr<pages::PageModel>> v;
-    const char* later[][2] = {{"Status", "DIALOG_STATUS"},   {"Modem", "DIALOG_MODEM"},
+    v.push_back(std::make_unique<pages::StatusPage>(ctx));
+    const char* later[][2] = {{"Modem", "DIALOG_MODEM"},
                               {"Server", "DIALOG_SERVER"},   {"Users", "DIALOG_SMSUSERS"},
                               {"2-Way", "DIALOG_RECV"},      {"E-Mail", "DIALOG_EMAIL"},
                               {"Test Message", "DIALOG_TESTMSG"}};

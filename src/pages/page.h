@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -39,6 +40,10 @@ struct Context {
     Ui* ui = nullptr;
     platform::Platform* platform = nullptr;
     Windows* windows = nullptr;  // none in the command-line twin
+    // Runs long work (service operations) behind the front end's wait
+    // window; in place when unset.
+    std::function<void(const std::string& title, const std::string& text, const std::function<void()>& work)>
+        run_busy;
 
     std::string data_file(const std::string& name) const { return dirs.program_data + name; }
 };

@@ -8,6 +8,7 @@
 #include "app/console.h"
 #include "app/recording_ui.h"
 #include "platform/dynlib.h"
+#include "ui/qt/console_windows.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/sheet_window.h"
 
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
     platform::Platform plat = platform::make_platform();
     pages::Context ctx;
     ctx.platform = &plat;
+    ui::ConsoleWindows windows(ctx);
+    ctx.windows = &windows;
 
     ui::QtUi qt_ui(plat.desktop);
     app::InlineBusyRunner inline_busy;

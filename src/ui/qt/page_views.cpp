@@ -10,7 +10,9 @@
 
 #include "config/text.h"
 #include "pages/debug_logs.h"
+#include "pages/status_page.h"
 #include "pages/wizard_complete.h"
+#include "ui/qt/status_view.h"
 
 namespace ovr::ui {
 
@@ -109,6 +111,7 @@ void WizardCompleteView::sync() {
 }
 
 PageView* make_view(pages::PageModel& model, QWidget* parent) {
+    if (auto* p = dynamic_cast<pages::StatusPage*>(&model)) return new StatusView(*p, parent);
     if (auto* p = dynamic_cast<pages::DebugLogsPage*>(&model)) return new DebugLogsView(*p, parent);
     if (auto* p = dynamic_cast<pages::WizardCompletePage*>(&model)) return new WizardCompleteView(*p, parent);
     return new EmptyPageView(model, parent);

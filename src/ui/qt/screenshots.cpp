@@ -14,10 +14,19 @@
 #include <iostream>
 #include <string>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+
 #include "app/sheet.h"
 #include "config/ini.h"
 #include "pages/page.h"
+#include "pages/status_page.h"
 #include "platform/fs.h"
+#include "service/control.h"
+#include "service/status.h"
+#include "ui/qt/event_log_window.h"
 #include "ui/qt/page_views.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/sheet_window.h"
@@ -75,6 +84,68 @@ void box(const std::string& name, const std::string& text, Icon icon, Buttons bu
     save(b.get(), name);
 }
 
+// A running gateway for the Status page: both services installed and
+// running on the simulated platform (their "programs" are stand-ins held in
+// this process), shared memory published, a few queued messages, counters
+// and events.
+struct ShotGateway {
+    std::string root;
+    platform::Platform p;
+    std::map<std::string, int> held;
+    std::unique_ptr<platform::SharedBlock> sms_block, mmsc_block;
+
+    ShotGateway(const std::string& r, pages::Context& ctx) : root(r) {
+        p = platform::make_sim_platform(root + "sim/", std::make_shared<platform::FakeClock>(
+                                                           platform::LocalTime{2026, 5, 19, 10, 30, 0, 0, 2}));
+        p.services = platform::make_sim_service_manager(p.sim_root, true, [this](const platform::LaunchRequest& q,
+                                                                                 int& pid) {
+            held[q.service] = dup(q.lock_fd);
+            platform::sim::write_status(platform::sim::service_dir(p.sim_root, q.service),
+                                        platform::ServiceState::Running, 0);
+            pid = 0;
+            return 0u;
+        });
+        std::string bin = root + "bin/";
+        platform::fs::create_directories(bin);
+        for (const char* prog : {service::kSmsProgram, service::kMmscProgram}) {
+            std::ofstream(bin + prog) << "\n";
+            chmod((bin + prog).c_str(), 0755);
+        }
+        ScriptedUi quiet;
+        service::ServiceControl(p, quiet, bin).install_and_start(true);
+        sms_block = p.shared_memory->create(service::kSmsBlockName, 64);
+        mmsc_block = p.shared_memory->create(service::kMmscBlockName, 64);
+        ctx.platform = &p;
+        config::ini::write_string(ctx.ini.rirer, "RIRER", "Modem1", "COM7:");
+        std::string q = root + "Q/";
+        platform::fs::create_directories(q);
+        for (int i = 0; i < 3; ++i) std::ofstream(q + "TEST000" + std::to_string(i) + ".REQ") << "To=+15550100\r\n";
+        platform::fs::create_directories(ctx.dirs.private_data + "STATS/");
+        const std::pair<const char*, int> counters[] = {{"SMSSUBMIT", 12}, {"SMSSENT", 11}, {"SMSRECEIVED", 4},
+                                                        {"SMSFAILED", 1},  {"MMSIN-VASP", 2}, {"MMSOUT-MMSC", 2}};
+        int today = service::day_of_year(2026, 5, 19) - 1;
+        for (auto [name, n] : counters) {
+            std::string bytes(service::kCounterFileBytes, '\0');
+            for (int d = today; d >= 0 && d > today - 40; --d) bytes[static_cast<size_t>(d) * 4] = static_cast<char>(n + d % 3);
+            std::ofstream(service::counter_path(ctx.dirs.private_data, name, 2026), std::ios::binary) << bytes;
+        }
+        auto event = [&](platform::EventType t, const char* text, int min) {
+            p.event_log->report(t, "OvrinSMS", {text}, {2026, 5, 19, 10, min, 12});
+        };
+        event(platform::EventType::Information, "OvrinSMS Gateway service started", 1);
+        event(platform::EventType::Information, "OvrinMMSC service started", 1);
+        p.event_log->report(platform::EventType::Error, "OtherApp", {"not ours"}, {2026, 5, 19, 10, 2, 0});
+        event(platform::EventType::Warning, "COM7: modem did not answer, retrying", 14);
+        event(platform::EventType::Error, "SMPP server port 2775 already in use", 22);
+        event(platform::EventType::Information, "Message sent to +15550100", 29);
+    }
+    ~ShotGateway() {
+        for (auto& [name, fd] : held) close(fd);
+        p.shared_memory->unlink(service::kSmsBlockName);
+        p.shared_memory->unlink(service::kMmscBlockName);
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -103,6 +174,7 @@ int main(int argc, char** argv) {
     config::ini::write_string(ctx.ini.mmsc, "MMSC", "Debug", "Yes");
     config::ini::write_string(root + "MMSWAP.INI", "MMSWAP", "Debug", "Yes");
     std::ofstream(root + "SMSDEBUG.LOG") << "log\n";
+    ShotGateway gateway(root, ctx);
 
     {
         app::Sheet sheet(app::SheetKind::Main, ctx, app::make_main_pages(ctx));
@@ -121,6 +193,29 @@ int main(int argc, char** argv) {
         }
         sheet.on_change = nullptr;
     }
+    {
+        // The Status page with a port conflict, then with a modem error.
+        pages::StatusPage::forget_last_queue_count();
+        app::Sheet sheet(app::SheetKind::Main, ctx, app::make_main_pages(ctx));
+        ui::SheetWindow w(sheet, true);
+        auto& page = dynamic_cast<pages::StatusPage&>(sheet.page(0));
+        gateway.sms_block->data()[service::kSecondPortByte] = 1;
+        page.tick();
+        w.view(0)->sync_if_changed();
+        save(&w, "main-1-status-port-conflict");
+        gateway.sms_block->data()[service::kSecondPortByte] = 0;
+        std::ofstream(service::modem_error_path(ctx.dirs.private_data, "COM7:")) << "Modem not responding";
+        page.tick();
+        w.view(0)->sync_if_changed();
+        save(&w, "main-1-status-modem-error");
+        platform::fs::remove_file(service::modem_error_path(ctx.dirs.private_data, "COM7:"));
+        sheet.on_change = nullptr;
+    }
+    {
+        ui::EventLogWindow events(ctx);
+        save(&events, "dialog-event-log");
+    }
+    box("dialog-clear-event-log", pages::EventLogViewer::kClearQuestion, Icon::Question, Buttons::YesNo);
     {
         app::Sheet sheet(app::SheetKind::Wizard, ctx, app::make_wizard_pages(ctx));
         ui::SheetWindow w(sheet, true);
@@ -152,6 +247,7 @@ int main(int argc, char** argv) {
     box("dialog-delete-data-dir", "Delete Configuration files for OvrinSMS?", Icon::Question, Buttons::YesNo);
     box("dialog-modemtest-rights", "Administrative rights are required for this test.", Icon::Error, Buttons::Ok);
 
+    ctx.platform = nullptr;
     platform::fs::recursive_delete(root + "private/");
     for (const auto& e : platform::fs::list_directory(root)) platform::fs::remove_file(root + e.name);
     platform::fs::recursive_delete(root);
