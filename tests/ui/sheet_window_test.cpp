@@ -30,8 +30,9 @@ QApplication& app() {
     static int argc = 1;
     static char name[] = "tests_ui";
     static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
+    // Other files of this program may have made the one application already.
+    static QApplication* a = qApp ? static_cast<QApplication*>(qApp) : new QApplication(argc, argv);
+    return *a;
 }
 
 struct UiTest : ::testing::Test {

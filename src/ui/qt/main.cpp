@@ -10,6 +10,7 @@
 #include "platform/dynlib.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/sheet_window.h"
+#include "ui/qt/windows.h"
 
 using namespace ovr;
 
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
     platform::Platform plat = platform::make_platform();
     pages::Context ctx;
     ctx.platform = &plat;
+    ui::QtWindows windows(ctx);
+    ctx.windows = &windows;
 
     ui::QtUi qt_ui(plat.desktop);
     app::InlineBusyRunner inline_busy;
