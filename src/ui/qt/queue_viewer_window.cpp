@@ -6,12 +6,28 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace ovr::ui {
+
+namespace {
+
+// Whole rows are selected: no single cell shows a focus frame.
+class RowDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->state &= ~QStyle::State_HasFocus;
+    }
+};
+
+}  // namespace
 
 QString display_text(const std::string& bytes) {
     QString s = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -69,6 +85,7 @@ QueueViewerWindow::QueueViewerWindow(pages::Context& ctx, pages::ViewerKind kind
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setItemDelegate(new RowDelegate(table_));
     table_->setShowGrid(false);
     table_->setWordWrap(false);
     table_->verticalHeader()->setVisible(false);
@@ -83,7 +100,8 @@ QueueViewerWindow::QueueViewerWindow(pages::Context& ctx, pages::ViewerKind kind
     layout->addWidget(status_);
     layout->addWidget(table_, 1);
     layout->addWidget(buttons);
-    resize(760, 420);
+    // Wide enough that a sixth of the list shows a whole time stamp.
+    resize(920, 440);
 
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -241,7 +259,7 @@ MmsDetailsDialog::MmsDetailsDialog(pages::Context& ctx, const std::string& heade
     layout->addWidget(new QLabel("Content Objects:", this));
     layout->addLayout(parts_row, 1);
     layout->addWidget(buttons);
-    resize(640, 480);
+    resize(860, 520);
 
     connect(parts_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { details_.select(item ? parts_->indexOfTopLevelItem(item) : -1); });
