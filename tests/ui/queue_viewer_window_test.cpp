@@ -18,18 +18,13 @@
 #include "pages/viewer_fixture.h"
 #include "platform/fs.h"
 #include "queue/delete_retry.h"
+#include "ui/test_app.h"
 
 using namespace ovr;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "tests_ui";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = qApp ? static_cast<QApplication*>(qApp) : new QApplication(argc, argv);
-    return *a;
-}
+QApplication& app() { return test::qt_app(); }
 
 struct ViewerWindowTest : ::testing::Test, test::ViewerTree {
     ViewerWindowTest() {
