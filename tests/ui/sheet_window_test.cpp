@@ -18,6 +18,7 @@
 #include "app/sheet.h"
 #include "config/ini.h"
 #include "support/scratch.h"
+#include "ui/test_app.h"
 #include "ui/qt/page_views.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/sheet_window.h"
@@ -26,13 +27,7 @@ using namespace ovr;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "tests_ui";
-    static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
-}
+QApplication& app() { return test::qt_app(); }
 
 struct UiTest : ::testing::Test {
     test::ScratchDir d;

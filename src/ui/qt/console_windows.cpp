@@ -3,11 +3,17 @@
 #include <QApplication>
 
 #include "ui/qt/event_log_window.h"
+#include "ui/qt/qt_ui.h"
+#include "ui/qt/queue_viewer_window.h"
 
 namespace ovr::ui {
 
-void ConsoleWindows::open_queue_viewer(pages::ViewerKind) {
-    // The queue viewer windows open here.
+void ConsoleWindows::open_queue_viewer(pages::ViewerKind kind) {
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent) parent = QApplication::activeWindow();
+    QueueViewerWindow window(ctx_, kind, parent);
+    window.setWindowIcon(program_icon());
+    window.exec();
 }
 
 void ConsoleWindows::open_event_log_viewer() {

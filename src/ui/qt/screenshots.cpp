@@ -29,6 +29,7 @@
 #include "ui/qt/event_log_window.h"
 #include "ui/qt/page_views.h"
 #include "ui/qt/qt_ui.h"
+#include "ui/qt/queue_viewer_window.h"
 #include "ui/qt/sheet_window.h"
 
 using namespace ovr;
@@ -146,6 +147,44 @@ struct ShotGateway {
     }
 };
 
+// Messages waiting and received, as the gateway leaves them, for the queue
+// viewers' pictures.
+void write_queue_samples(const std::string& root) {
+    auto put = [](const std::string& path, const std::string& text) {
+        platform::fs::create_directories(platform::fs::parent_directory(path));
+        std::ofstream(path, std::ios::binary) << text;
+    };
+    put(root + "Q/TEST1A2B.REQ", "[SMS]\r\nPhoneNumber=+15550123\r\nData=OvrinSMS Test Message\r\n");
+    put(root + "Q/WEB00017.REQ", "[SMS]\r\nPhoneNumber=+15550188\r\nSubmitUser=webuser\r\nData=Meeting at 10\r\n");
+    put(root + "Q/Modem1/SMPP0042.REQ",
+        "[SMS]\r\nPhoneNumber=+15550777\r\nSubmitUser=smppclient\r\nData=Your code is 4711\r\n"
+        "[ErrorDetail]\r\nRetryCount=3\r\nLastErrorInfo=Modem not responding\r\n");
+    put(root + "VASPQ/TEST3C4D.MMS", "mms");
+    put(root + "VASPQ/TEST3C4D.INI",
+        "[Routing]\r\nMessageID=TEST3C4D\r\n[Recipients]\r\nRecip1=+15550123/TYPE=VASP:ovrinsmslite\r\n");
+    put(root + "VASPQ/NEWS0001.MMS", "mms");
+    std::string recips;
+    for (int i = 1; i <= 6; ++i) recips += "Recip" + std::to_string(i) + "=+1555020" + std::to_string(i) + "/TYPE=PLMN\r\n";
+    put(root + "VASPQ/NEWS0001.INI", "[Routing]\r\nSenderAddress=+15550100\r\nRetryCount=1\r\n"
+                                     "LastErrorInfo=Connection refused\r\n[Recipients]\r\n" + recips);
+    put(root + "SMS-IN/SMSIN-1.SMS", "[SMS-IN]\r\nSender=+15550001\r\nPhoneNumber=+15550100\r\n"
+                                     "Data=Hello from the simulated gateway\r\n");
+    put(root + "SMS-IN/SMSIN-2.SMS", "[SMS-IN]\r\nSender=+15550002\r\nPhoneNumber=+15550100\r\n"
+                                     "Data=STATUS\r\n");
+    put(root + "SMS-IN/SMSIN-3.IN", "[SMS-IN]\r\nSender=+15550003\r\nPhoneNumber=+15550100\r\n"
+                                    "Data=Please call me back\r\n");
+    put(root + "MMS-IN/MMSIN-1/text.txt", "Hello\r\n");
+    put(root + "MMS-IN/MMSIN-1.HDR",
+        "From: +15550001/TYPE=PLMN\r\nTo: +15550100/TYPE=PLMN\r\nSubject: Holiday pictures\r\n"
+        "Date: 2015-05-19 12:30:45\r\n"
+        "X-OvrinMMS-Content-Location: MMSIN-1/smil.smil;application/smil\r\n"
+        "X-OvrinMMS-Content-Location: MMSIN-1/text.txt;text/plain\r\n"
+        "X-OvrinMMS-Content-Location: MMSIN-1/beach.jpg;image/jpeg\r\n");
+    put(root + "MMS-IN/MMSIN-2/image.gif", "GIF89a");
+    put(root + "MMS-IN/MMSIN-2.HDR", "From: +15550002/TYPE=PLMN\r\nTo: +15550100/TYPE=PLMN\r\nSubject: Simulated MMS\r\n"
+                                     "X-OvrinMMS-Content-Location: MMSIN-2/image.gif;image/gif\r\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -238,6 +277,39 @@ int main(int argc, char** argv) {
         ui::BusyDialog wait("Please wait...", "Stopping Services...");
         wait.setWindowIcon(ui::program_icon());
         save(&wait, "dialog-wait-stopping-services");
+    }
+    {
+        // The queue viewers and the MMS details dialog over sample messages.
+        write_queue_samples(root);
+        platform::Platform plat;
+        plat.clock = std::make_shared<platform::SystemClock>();
+        pages::Context vctx = ctx;
+        vctx.platform = &plat;
+        const std::pair<pages::ViewerKind, const char*> viewers[] = {
+            {pages::ViewerKind::OutboundSms, "viewer-outbound-sms"},
+            {pages::ViewerKind::OutboundMms, "viewer-outbound-mms"},
+            {pages::ViewerKind::ReceivedSms, "viewer-received-sms"},
+            {pages::ViewerKind::ReceivedMms, "viewer-received-mms"},
+        };
+        for (const auto& [kind, name] : viewers) {
+            ui::QueueViewerWindow w(vctx, kind);
+            w.setWindowIcon(ui::program_icon());
+            save(&w, name);
+        }
+        {
+            // An empty queue.
+            platform::fs::create_directories(root + "empty/");
+            config::ini::write_string(ctx.ini.rirer, "RIRER", "QDir", root + "empty");
+            ui::QueueViewerWindow w(vctx, pages::ViewerKind::OutboundSms);
+            w.setWindowIcon(ui::program_icon());
+            save(&w, "viewer-outbound-sms-empty");
+            config::ini::remove_key(ctx.ini.rirer, "RIRER", "QDir");
+        }
+        ui::MmsDetailsDialog details(vctx, root + "MMS-IN/MMSIN-1.HDR");
+        details.setWindowIcon(ui::program_icon());
+        save(&details, "dialog-mms-details");
+        box("dialog-delete-messages", "Delete 3 messages?", Icon::Question, Buttons::YesNo);
+        for (const char* dir : {"Q", "VASPQ", "SMS-IN", "MMS-IN", "empty"}) platform::fs::recursive_delete(root + dir + "/");
     }
     box("dialog-exit-without-saving", pages::kExitWithoutSaving, Icon::Question, Buttons::YesNoCancel);
     box("dialog-activate-service", "Service is not active, do you wish to activate the service?", Icon::Question,

@@ -1,0 +1,27 @@
+// The one QApplication of the offscreen GUI tests, shared by every file of
+// the program: made on first use and deleted when the tests are over, while
+// everything it owns (the input devices of synthetic events included) can
+// still be taken down in order.
+#pragma once
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+namespace ovr::test {
+
+inline QApplication& qt_app() {
+    static QApplication* a = [] {
+        static int argc = 1;
+        static char name[] = "tests_ui";
+        static char* argv[] = {name, nullptr};
+        auto* app = new QApplication(argc, argv);
+        struct Teardown : ::testing::Environment {
+            void TearDown() override { delete qApp; }
+        };
+        ::testing::AddGlobalTestEnvironment(new Teardown);
+        return app;
+    }();
+    return *a;
+}
+
+}  // namespace ovr::test
