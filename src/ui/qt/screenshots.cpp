@@ -120,7 +120,7 @@ struct ShotGateway {
         config::ini::write_string(ctx.ini.rirer, "RIRER", "Modem1", "COM7:");
         std::string q = root + "Q/";
         platform::fs::create_directories(q);
-        for (int i = 0; i < 3; ++i) std::ofstream(q + "TEST000" + std::to_string(i) + ".REQ") << "To=+15550100\r\n";
+        for (int i = 0; i < 3; ++i) std::ofstream(q + "TEST000" + std::to_string(i) + ".REQ") << "[SMS]\r\nPhoneNumber=+15550100\r\nData=Status check\r\n";
         platform::fs::create_directories(ctx.dirs.private_data + "STATS/");
         const std::pair<const char*, int> counters[] = {{"SMSSUBMIT", 12}, {"SMSSENT", 11}, {"SMSRECEIVED", 4},
                                                         {"SMSFAILED", 1},  {"MMSIN-VASP", 2}, {"MMSOUT-MMSC", 2}};
