@@ -150,7 +150,7 @@ void StatusPage::click_run_as_service() {
             run_service_operation("Installing Services...", [](StatusPage& s) {
                 control_for(s.ctx(), s.console_dir_).install_and_start(false);
             });
-    } else if (ui().message(kRemoveQuestion, Icon::Question, Buttons::YesNoCancel, kRemoveCaption) == Answer::Yes) {
+    } else if (ui().message(kRemoveQuestion, Icon::Question, Buttons::YesNoCancelDefaultNo, kRemoveCaption) == Answer::Yes) {
         run_service_operation("Removing Services...",
                               [](StatusPage& s) { control_for(s.ctx(), s.console_dir_).remove(false); });
     }

@@ -13,7 +13,9 @@ namespace ovr {
 inline constexpr const char* kProgramTitle = "Ovrin SMS/MMS Gateway Lite Edition (v2015.05.19)";
 
 enum class Icon { None, Error, Warning, Information, Question };
-enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+// YesNoCancelDefaultNo: the three buttons with No as the default, for
+// questions whose Yes destroys something.
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, YesNoCancelDefaultNo };
 enum class Answer { Ok, Cancel, Yes, No };
 
 struct FileFilter {

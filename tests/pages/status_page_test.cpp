@@ -279,7 +279,7 @@ TEST_F(StatusPageTest, ClearingRunAsServiceAsksBeforeRemoving) {
     EXPECT_EQ(g.ui.boxes[0].text, "Are you sure?");
     EXPECT_EQ(g.ui.boxes[0].caption, "Remove Service");
     EXPECT_EQ(g.ui.boxes[0].icon, Icon::Question);
-    EXPECT_EQ(g.ui.boxes[0].buttons, Buttons::YesNoCancel);
+    EXPECT_EQ(g.ui.boxes[0].buttons, Buttons::YesNoCancelDefaultNo);
     EXPECT_TRUE(g.installed(service::kSmsServiceName));
     EXPECT_TRUE(page->run_as_service().checked);  // re-checked: still installed
 

@@ -79,6 +79,10 @@ std::unique_ptr<QMessageBox> make_message_box(const std::string& text, Icon icon
         case Buttons::YesNoCancel:
             box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
+        case Buttons::YesNoCancelDefaultNo:
+            box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            box->setDefaultButton(QMessageBox::No);
+            break;
     }
     return box;
 }
