@@ -77,7 +77,9 @@ std::string row_text(const std::string& rirer_ini, std::string_view entry) {
     for (const char* key : {"DListAdd", "DListRemove", "ReplyFile", "ReplyText", "MailTo", "Run", "RunSendResponse"}) {
         std::string v = ini::read_string(rirer_ini, section, key, "", kValueBuffer);
         if (v.empty()) continue;
-        config::bounded_append(row, "\t" + std::string(key) + "=" + v, kRow);
+        std::string part = "\t";
+        part.append(key).append("=").append(v);
+        config::bounded_append(row, part, kRow);
     }
     return row;
 }

@@ -35,18 +35,40 @@ int64_t utc_now(platform::Clock& clock) {
     return static_cast<int64_t>(mktime(&parts));
 }
 
-// Opens a message file for reading; only regular files, and never waiting
-// on a fifo or device that merely bears a message file's name.
-int open_message_file(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return -1;
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return -1;
+// An open message file with what one statx of it tells: its size and its
+// creation time (birth time where the file system keeps one).
+struct MessageFile {
+    int fd = -1;
+    uint64_t size = 0;
+    fs::FileTime creation;
+    MessageFile() = default;
+    MessageFile(const MessageFile&) = delete;
+    MessageFile& operator=(const MessageFile&) = delete;
+    ~MessageFile() {
+        if (fd >= 0) close(fd);
     }
-    return fd;
+    explicit operator bool() const { return fd >= 0; }
+};
+
+// Opens a message file for reading; only regular files, and never waiting
+// on a fifo or device that merely bears a message file's name. One statx on
+// the descriptor serves the type check, the size and the time column.
+void open_message_file(const std::string& path, MessageFile& f) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return;
+    struct statx sx {};
+    if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME, &sx) != 0 ||
+        !S_ISREG(sx.stx_mode)) {
+        close(fd);
+        return;
+    }
+    f.fd = fd;
+    f.size = sx.stx_size;
+    const statx_timestamp& t = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime;
+    f.creation = fs::FileTime{t.tv_sec, t.tv_nsec};
 }
+
+std::string creation_time_text(const MessageFile& f) { return format_file_time(f.creation); }
 
 std::string creation_time_text(const std::string& path) {
     auto t = fs::file_times(path);
@@ -89,15 +111,14 @@ void list_received_sms_pattern(QueueList& list, const std::string& base, std::st
     walk_messages(base, pattern, now, [&](const std::string& dir, const std::string& prefix, const std::string& name) {
         ++list.total;
         if (list.loaded() >= kMaxListEntries) return;
-        const std::string path = dir + name;
-        int fd = open_message_file(path);
-        if (fd < 0) return;
+        MessageFile file;
+        open_message_file(dir + name, file);
+        if (!file) return;
         auto rec = std::make_unique<SmsFileRecord>();
-        ParseSmsFile(fd, *rec);
-        close(fd);
+        ParseSmsFile(file.fd, *rec, file.size);
         convert_display_text(*rec, rec->Data);
         append(list, QueueListEntry::build({prefix + name, name, rec->Sender, rec->PhoneNumber,
-                                            creation_time_text(path), status, rec->Data}));
+                                            creation_time_text(file), status, rec->Data}));
     });
 }
 
@@ -218,14 +239,13 @@ QueueList ListOutboundSms(const QueueSetup& q) {
                   [&](const std::string& dir, const std::string& prefix, const std::string& name) {
                       ++list.total;
                       if (list.loaded() >= kMaxListEntries) return;
-                      const std::string path = dir + name;
-                      int fd = open_message_file(path);
-                      if (fd < 0) return;
-                      ParseSmsFile(fd, *rec);
-                      close(fd);
+                      MessageFile file;
+                      open_message_file(dir + name, file);
+                      if (!file) return;
+                      ParseSmsFile(file.fd, *rec, file.size);
                       if (rec->PhoneNumber[0] == 0) return;
                       append(list, QueueListEntry::build({prefix + name, name, rec->SubmitUser, rec->PhoneNumber,
-                                                          creation_time_text(path),
+                                                          creation_time_text(file),
                                                           outbound_status(rec->RetryCount, rec->LastErrorInfo)}));
                   });
     return list;
@@ -246,9 +266,11 @@ QueueList ListOutboundMms(const QueueSetup& q) {
                       auto companion_name = index->find(companion_path(name));
                       if (!companion_name) return;
                       const std::string companion = dir + *companion_name;
-                      int fd = open_message_file(companion);
-                      if (fd < 0) return;
-                      close(fd);
+                      {
+                          MessageFile check;
+                          open_message_file(companion, check);
+                          if (!check) return;
+                      }
                       RoutingCompanion c = ReadRoutingCompanion(companion);
                       append(list, QueueListEntry::build({prefix + name, name, c.sender,
                                                           recipient_summary(c.recipients),
@@ -275,13 +297,13 @@ QueueList ListReceivedMms(const QueueSetup& q, platform::Clock& clock) {
                       ++list.total;
                       if (list.loaded() >= kMaxListEntries) return;
                       const std::string path = dir + name;
-                      int fd = open_message_file(path);
-                      if (fd < 0) return;
-                      close(fd);
+                      MessageFile file;
+                      open_message_file(path, file);
+                      if (!file) return;
                       auto h = ReadMmsHeader(path);
                       if (!h) return;
                       append(list, QueueListEntry::build(
-                                       {prefix + name, name, h->from, h->to, creation_time_text(path), h->subject}));
+                                       {prefix + name, name, h->from, h->to, creation_time_text(file), h->subject}));
                   });
     return list;
 }

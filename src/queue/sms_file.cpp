@@ -191,10 +191,16 @@ void ParseSmsText(std::string_view text, SmsFileRecord& rec) {
 }
 
 void ParseSmsFile(int fd, SmsFileRecord& rec) {
-    std::memset(&rec, 0, sizeof rec);
     struct stat st {};
-    if (fstat(fd, &st) != 0 || st.st_size < 0) return;
-    uint64_t size = static_cast<uint64_t>(st.st_size);
+    if (fstat(fd, &st) != 0 || st.st_size < 0) {
+        std::memset(&rec, 0, sizeof rec);
+        return;
+    }
+    ParseSmsFile(fd, rec, static_cast<uint64_t>(st.st_size));
+}
+
+void ParseSmsFile(int fd, SmsFileRecord& rec, uint64_t size) {
+    std::memset(&rec, 0, sizeof rec);
     if (size > kMaxSmsFileBytes) return;
     char small[kSmallFileBytes + 1];
     std::unique_ptr<char[]> large;

@@ -68,6 +68,8 @@ inline constexpr uint64_t kMaxSmsFileBytes = 16u << 20;
 // whose size cannot be had, or that cannot be read, leaves the record empty
 // or partly filled.
 void ParseSmsFile(int fd, SmsFileRecord& rec);
+// The same when the caller already knows the file's size.
+void ParseSmsFile(int fd, SmsFileRecord& rec, uint64_t size);
 // The same over text already in memory (a NUL in it ends the text).
 void ParseSmsText(std::string_view text, SmsFileRecord& rec);
 
