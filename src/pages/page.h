@@ -15,7 +15,7 @@
 
 namespace ovr::pages {
 
-// The modeless windows a page can open (the queue viewers and the event log
+// The windows a page can open (the queue viewers and the event log
 // viewer, from the Status page). The front end implements it; tests record.
 enum class ViewerKind { OutboundSms, OutboundMms, ReceivedSms, ReceivedMms };
 
