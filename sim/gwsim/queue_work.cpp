@@ -238,8 +238,10 @@ bool QueueWork::work_sms(const std::string& path) {
         if (settings_.fail_retries < 0 || r.RetryCount < settings_.fail_retries) {
             // Withdrawn meanwhile: nothing to retry (and no file to recreate).
             if (!fs::regular_file_exists(path)) return true;
-            bool ok = ini::write_string(path, "ErrorDetail", "RetryCount", std::to_string(next_count(r.RetryCount))) &&
-                      ini::write_string(path, "ErrorDetail", "LastErrorInfo", ini_safe(settings_.fail_text)) &&
+            // The error text goes first: a reader that sees the new count
+            // then always sees the reason with it.
+            bool ok = ini::write_string(path, "ErrorDetail", "LastErrorInfo", ini_safe(settings_.fail_text)) &&
+                      ini::write_string(path, "ErrorDetail", "RetryCount", std::to_string(next_count(r.RetryCount))) &&
                       ini::write_string(path, "ErrorDetail", "LastRetryTime", time_stamp(now));
             if (ok && r.RetryCount == 0) ini::write_string(path, "ErrorDetail", "FirstAttemptTime", time_stamp(now));
             bump_counter(dirs_.private_data, "SMSRETRY", now, 1);
@@ -271,8 +273,8 @@ bool QueueWork::work_mms(const std::string& path) {
     } else if (settings_.fail) {
         if (settings_.fail_retries < 0 || c.retry_count < settings_.fail_retries) {
             if (!fs::regular_file_exists(*companion)) return true;
-            if (ini::write_string(*companion, "Routing", "RetryCount", std::to_string(next_count(c.retry_count))))
-                ini::write_string(*companion, "Routing", "LastErrorInfo", ini_safe(settings_.fail_text));
+            if (ini::write_string(*companion, "Routing", "LastErrorInfo", ini_safe(settings_.fail_text)))
+                ini::write_string(*companion, "Routing", "RetryCount", std::to_string(next_count(c.retry_count)));
             return false;
         }
         result = settings_.fail_text;

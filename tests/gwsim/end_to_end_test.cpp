@@ -132,7 +132,7 @@ TEST(QueueEndToEnd, ARetriedMessageShowsInTheQueueUntilTheServiceRecovers) {
     EXPECT_TRUE(eventually([&] {
         row = s.ctl({"queue", "list", "outbound-sms"}).out;
         return row.find("\tRetry - ") != std::string::npos;
-    }));
+    })) << row;
     EXPECT_NE(row.find(" attempt(s) - No network\n"), std::string::npos) << row;
     r = s.ctl({"status", "--json"});
     EXPECT_NE(r.out.find("\"outbound_sms_queue\": {\"count\": 1, \"text\": \"1\", \"red\": false}"), std::string::npos)
