@@ -72,20 +72,27 @@ std::string counter_path(const std::string& private_dir, std::string_view name, 
     return private_dir + "STATS/" + std::string(name) + y;
 }
 
-std::array<uint32_t, kCounterDays> read_counter_file(const std::string& path) {
-    std::array<uint32_t, kCounterDays> n{};
-    // Non-blocking open: a FIFO planted in place of the file cannot hang us.
+// Reads at most `size` bytes from the start of a file, opened non-blocking so
+// that a FIFO planted in place of the file cannot hang us; 0 when it cannot
+// be opened.
+static size_t read_prefix(const std::string& path, void* buf, size_t size) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return n;
-    unsigned char buf[kCounterFileBytes];
+    if (fd < 0) return 0;
     size_t got = 0;
-    while (got < sizeof buf) {
-        ssize_t r = ::read(fd, buf + got, sizeof buf - got);
+    while (got < size) {
+        ssize_t r = ::read(fd, static_cast<char*>(buf) + got, size - got);
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) break;
         got += static_cast<size_t>(r);
     }
     ::close(fd);
+    return got;
+}
+
+std::array<uint32_t, kCounterDays> read_counter_file(const std::string& path) {
+    std::array<uint32_t, kCounterDays> n{};
+    unsigned char buf[kCounterFileBytes];
+    size_t got = read_prefix(path, buf, sizeof buf);
     // Only whole numbers count; a number cut short by the end of the file is
     // one the service has not finished writing.
     for (size_t k = 0; k + 4 <= got; k += 4)
@@ -117,17 +124,8 @@ std::string modem_error_path(const std::string& private_dir, std::string_view mo
 }
 
 std::string read_modem_error(const std::string& private_dir, std::string_view modem_name) {
-    int fd = ::open(modem_error_path(private_dir, modem_name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return {};
     char buf[250];
-    size_t got = 0;
-    while (got < sizeof buf) {
-        ssize_t r = ::read(fd, buf + got, sizeof buf - got);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
-        got += static_cast<size_t>(r);
-    }
-    ::close(fd);
+    size_t got = read_prefix(modem_error_path(private_dir, modem_name), buf, sizeof buf);
     // The text ends at the first NUL, as the service's C string would.
     return std::string(buf, strnlen(buf, got));
 }
