@@ -1,6 +1,7 @@
 #include "service/control.h"
 
 #include <cstdio>
+#include <functional>
 
 #include "platform/dynlib.h"
 #include "platform/fs.h"
@@ -118,27 +119,25 @@ bool ServiceControl::remove(bool command_line_mode) {
     return result;
 }
 
-void ServiceControl::stop(bool command_line_mode) {
-    bool missing = false;
-    {
-        uint32_t err = 0;
-        auto mgr = p_.services->open_manager(kManagerAllAccess, err);
-        if (!mgr) {
-            missing = true;
-        } else {
-            if (auto sms = mgr->open_service(kSmsServiceName, kServiceAllAccess, err)) {
-                sms->send_stop();
-                set_stop_request(*p_.shared_memory);
-            } else {
-                missing = true;
-            }
-            if (auto mmsc = mgr->open_service(kMmscServiceName, kServiceAllAccess, err)) {
-                mmsc->send_stop();
-            } else {
-                missing = true;
-            }
-        }
+bool ServiceControl::for_both_services(const std::function<void(const char*, platform::ServiceHandle&)>& fn) {
+    bool all = true;
+    uint32_t err = 0;
+    auto mgr = p_.services->open_manager(kManagerAllAccess, err);
+    if (!mgr) return false;
+    for (const char* name : {kSmsServiceName, kMmscServiceName}) {
+        if (auto svc = mgr->open_service(name, kServiceAllAccess, err))
+            fn(name, *svc);
+        else
+            all = false;
     }
+    return all;
+}
+
+void ServiceControl::stop(bool command_line_mode) {
+    bool missing = !for_both_services([&](const char* name, platform::ServiceHandle& svc) {
+        svc.send_stop();
+        if (std::string_view(name) == kSmsServiceName) set_stop_request(*p_.shared_memory);
+    });
     if (!missing) {
         for (int i = 0; i < kWaitRounds && any_running(); ++i) {
             set_stop_request(*p_.shared_memory);
@@ -150,25 +149,11 @@ void ServiceControl::stop(bool command_line_mode) {
 }
 
 void ServiceControl::start(bool command_line_mode) {
-    bool missing = false;
-    {
-        uint32_t err = 0;
-        auto mgr = p_.services->open_manager(kManagerAllAccess, err);
-        if (!mgr) {
-            missing = true;
-        } else {
-            for (const char* name : {kSmsServiceName, kMmscServiceName}) {
-                auto svc = mgr->open_service(name, kServiceAllAccess, err);
-                if (!svc) {
-                    missing = true;
-                    continue;
-                }
-                uint32_t e = svc->start();
-                if (e != 0 && e != platform::kErrorServiceAlreadyRunning)
-                    ui_.message(format_number(kStartErrorFormat, e), Icon::Error);
-            }
-        }
-    }
+    bool missing = !for_both_services([&](const char*, platform::ServiceHandle& svc) {
+        uint32_t e = svc.start();
+        if (e != 0 && e != platform::kErrorServiceAlreadyRunning)
+            ui_.message(format_number(kStartErrorFormat, e), Icon::Error);
+    });
     if (!missing) {
         for (int i = 0; i < kWaitRounds && !sms_service_running(p_); ++i) p_.clock->sleep_ms(1000);
         return;

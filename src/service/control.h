@@ -6,6 +6,7 @@
 // the platform clock; every handle is closed on every path.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/platform.h"
@@ -70,6 +71,10 @@ private:
     bool install_one(platform::ManagerHandle& mgr, const char* name, const char* display, const char* program,
                      const char* firewall_program);
     bool any_running();
+    // Opens the manager and each service in turn (SMS first) with full
+    // access, calling fn for each one opened; false when the manager or
+    // either service could not be opened. Every handle is closed on return.
+    bool for_both_services(const std::function<void(const char*, platform::ServiceHandle&)>& fn);
 
     platform::Platform& p_;
     Ui& ui_;
