@@ -40,7 +40,9 @@ int run(Context& ctx, const Invocation& inv) {
 
 Registrar reg({"counters", "today, last 7 and last 30 days of every day counter",
                {{"", "", "print today, the last 7 and the last 30 days of every day counter",
-                 {{"--json", nullptr, "print one JSON object"}}, &run}}});
+                 {{"--json", nullptr, "print one JSON object"}}, &run,
+                 "--json prints {COUNTER: [TODAY, LAST7, LAST30], ...} with the counter file\n"
+                 "names (SMSSUBMIT, SMSSENT, ...) as keys.\n"}}});
 
 }  // namespace
 }  // namespace ovr::cli

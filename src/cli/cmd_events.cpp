@@ -56,7 +56,7 @@ Registrar reg({"events", "the gateway's events, newest first",
                  {{"--json", nullptr, "print one JSON array of the lines"},
                   {"--clear", nullptr, "clear the whole application log first (asks unless --yes)"},
                   {"--yes", nullptr, "answer yes to the question of --clear"}},
-                 &run}}});
+                 &run, "--json prints [LINE, ...], newest first, each line as the viewer shows it.\n"}}});
 
 }  // namespace
 }  // namespace ovr::cli

@@ -3,6 +3,7 @@
 
 #include "cli/cli.h"
 #include "cli/console_ui.h"
+#include "cli/json_text.h"
 #include "modem/channel.h"
 #include "modem/entries.h"
 #include "modem/sequences.h"
@@ -16,10 +17,19 @@ int section_name(Context& ctx, const Invocation& inv) {
     return 0;
 }
 
-int list(Context& ctx, const Invocation&) {
+int list(Context& ctx, const Invocation& inv) {
     platform::Platform p = platform::make_platform();
     ConsoleUi ui(ctx.err, false);
-    for (const auto& name : modem::ListTapiModems(*p.tapi, ui)) ctx.out << name << "\n";
+    std::vector<std::string> names = modem::ListTapiModems(*p.tapi, ui);
+    if (inv.has("--json")) {
+        ctx.out << "[";
+        for (size_t i = 0; i < names.size(); ++i) ctx.out << (i ? ", " : "") << json_quote(names[i]);
+        ctx.out << "]\n";
+    } else {
+        for (const auto& name : names) ctx.out << name << "\n";
+    }
+    // An empty list is a failed search, as for other tools' device lists.
+    if (names.empty()) return failure(ctx, "no modems found");
     return 0;
 }
 
@@ -34,14 +44,17 @@ Registrar reg({
     "modem",
     "the local modems and the modem test",
     {
-        {"list", "", "print the modems installed as line devices", {}, &list},
+        {"list", "", "print the modems installed as line devices", {{"--json", nullptr, "print one JSON array of the names"}},
+         &list,
+         "Exit status 1 and \"no modems found\" on standard error when there is none.\n"},
         {"test", "NAME", "test a modem as the Modem page does",
          {{"--pin", "PIN", "the SIM's PIN, when it asks for one"},
           {"--transcript", nullptr, "print the AT dialogue on standard error"}},
          &test},
         {"section-name", "ENTRY", "print the INI section name of a modem entry", {}, &section_name},
     },
-    "NAME is a line name from \"modem list\" or a port such as COM3:.\n",
+    "NAME is a line name from \"modem list\" or a port such as COM3:. Without a modem,\n"
+    "\"ovrinsms-modemsim --link PATH\" plays one on a pty (see its --help).\n",
 });
 
 }  // namespace

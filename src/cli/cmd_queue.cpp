@@ -7,10 +7,12 @@
 
 #include <clocale>
 #include <cstdio>
+#include <optional>
 #include <ostream>
 
 #include "cli/cli.h"
-#include "cli/console_ui.h"
+#include "cli/diagnose.h"
+#include "cli/json_text.h"
 #include "platform/platform.h"
 #include "queue/queue_list.h"
 #include "queue/request_files.h"
@@ -18,54 +20,6 @@
 
 namespace ovr::cli {
 namespace {
-
-// A JSON string: valid UTF-8 passes, any other byte stands for the Latin-1
-// character of its value, control characters are escaped.
-std::string json_string(std::string_view s) {
-    std::string out = "\"";
-    auto escape = [&](unsigned v) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\u%04x", v);
-        out += buf;
-    };
-    for (size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-            ++i;
-        } else if (c == '\n') {
-            out += "\\n", ++i;
-        } else if (c == '\r') {
-            out += "\\r", ++i;
-        } else if (c == '\t') {
-            out += "\\t", ++i;
-        } else if (c < 0x20 || c == 0x7F) {
-            escape(c), ++i;
-        } else if (c < 0x80) {
-            out += static_cast<char>(c), ++i;
-        } else {
-            size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-            bool ok = n > 0 && i + n <= s.size();
-            for (size_t k = 1; ok && k < n; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-            if (ok && n == 3) {
-                unsigned c1 = static_cast<unsigned char>(s[i + 1]);
-                ok = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 >= 0xA0);   // overlong, surrogate
-            }
-            if (ok && n == 4) {
-                unsigned c1 = static_cast<unsigned char>(s[i + 1]);
-                ok = !(c == 0xF0 && c1 < 0x90) && !(c == 0xF4 && c1 >= 0x90);
-            }
-            if (ok) {
-                out.append(s.substr(i, n));
-                i += n;
-            } else {
-                escape(c), ++i;
-            }
-        }
-    }
-    return out + "\"";
-}
 
 // Plain output keeps one row a line: line breaks and tabs inside a cell are
 // shown as backslash sequences.
@@ -127,7 +81,7 @@ int run_list(Context& ctx, const Invocation& inv) {
         for (size_t r = 0; r < list.entries.size(); ++r) {
             const auto& e = *list.entries[r];
             ctx.out << (r ? ",\n  [" : "\n  [");
-            for (size_t k = 0; k < e.string_count(); ++k) ctx.out << (k ? ", " : "") << json_string(e.string(k));
+            for (size_t k = 0; k < e.string_count(); ++k) ctx.out << (k ? ", " : "") << json_quote(e.string(k));
             ctx.out << "]";
         }
         ctx.out << (list.entries.empty() ? "]}\n" : "\n]}\n");
@@ -199,8 +153,8 @@ int run_parse(Context& ctx, const Invocation& inv) {
     if (json) {
         ctx.out << "{";
         for (size_t i = 0; i < fields.size(); ++i) {
-            ctx.out << (i ? ",\n " : "") << json_string(fields[i].name) << ": "
-                    << (fields[i].number ? fields[i].text : json_string(fields[i].text));
+            ctx.out << (i ? ",\n " : "") << json_quote(fields[i].name) << ": "
+                    << (fields[i].number ? fields[i].text : json_quote(fields[i].text));
         }
         ctx.out << "}\n";
         return 0;
@@ -209,34 +163,57 @@ int run_parse(Context& ctx, const Invocation& inv) {
     return 0;
 }
 
+// A test message in its queue: what "send-test" prints, and where a follower
+// of its result starts.
+struct QueuedTest {
+    std::string tag;         // TEST%04X
+    std::string directory;   // the queue it went to, ending with "/"
+};
+
+// Queues one test message as the Test Message page does; nothing after
+// printing the reason.
+std::optional<QueuedTest> queue_test(Context& ctx, bool mms, const std::string& number) {
+    if (ensure_data_directory(ctx) != 0) return std::nullopt;
+    auto platform = platform::make_platform();
+    auto q = setup_of(ctx);
+    QueuedTest t{queue::test_tag(platform.clock->tick_ms()), {}};
+    if (!mms) {
+        t.directory = queue::ResolveOutboundSmsQueue(q);
+        if (!queue::WriteSmsRequest(q, t.tag, number)) {
+            failure(ctx, "cannot queue the SMS request: " + unwritable_reason(t.directory + t.tag + ".REQ"));
+            return std::nullopt;
+        }
+        queue::SignalSmsQueued(q);
+        return t;
+    }
+    const std::string tmpl = queue::mms_template_path(q);
+    t.directory = queue::ResolveOutboundMmsQueue(q);
+    switch (queue::WriteMmsRequest(q, t.tag, number)) {
+    case queue::MmsRequestResult::TemplateMissing: {
+        std::string why = unreadable_reason(tmpl).value_or("cannot read " + tmpl);
+        failure(ctx, why.rfind("no such file: ", 0) == 0 ? "MMS test template not found: " + tmpl
+                                                          : "MMS test template: " + why);
+        return std::nullopt;
+    }
+    case queue::MmsRequestResult::CreateFailed:
+        failure(ctx, "cannot queue the MMS request: " + unwritable_reason(t.directory + t.tag + ".MMS"));
+        return std::nullopt;
+    case queue::MmsRequestResult::Ok:
+        break;
+    }
+    queue::SignalMmsQueued(q);
+    return t;
+}
+
 int run_send_test(Context& ctx, const Invocation& inv) {
     const std::string& number = inv.arg(1);
     if (!queue::is_valid_phone_number(number))
-        return usage_error(ctx, "the phone number is an optional \"+\" and digits only");
-    auto platform = platform::make_platform();
-    ConsoleUi ui(ctx.err, false);
-    auto q = setup_of(ctx);
-    const std::string tag = queue::test_tag(platform.clock->tick_ms());
-    if (inv.arg(0) == "sms") {
-        if (!queue::WriteSmsRequest(q, tag, number)) {
-            ui.message("Error creating SMS request file in queue", Icon::Error);
-            return 1;
-        }
-        queue::SignalSmsQueued(q);
-    } else {
-        switch (queue::WriteMmsRequest(q, tag, number)) {
-        case queue::MmsRequestResult::TemplateMissing:
-            ui.message(queue::mms_template_path(q), Icon::Error, Buttons::Ok, "Error locating MMS message template file");
-            return 1;
-        case queue::MmsRequestResult::CreateFailed:
-            ui.message("Error creating MMS request file in queue", Icon::Error);
-            return 1;
-        case queue::MmsRequestResult::Ok:
-            break;
-        }
-        queue::SignalMmsQueued(q);
-    }
-    ctx.out << tag << "\n";
+        return usage_error(ctx, "the phone number is an optional \"+\" and digits only, not \"" + number + "\"");
+    std::optional<QueuedTest> t = queue_test(ctx, inv.arg(0) == "mms", number);
+    if (!t) return 1;
+    std::string dir = t->directory;
+    if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    ctx.out << "queued " << t->tag << " in " << dir << "\n";
     return 0;
 }
 
@@ -249,9 +226,16 @@ Registrar reg({
         {"count", "sms|mms", "print the number of messages in an outbound queue", {}, &run_count},
         {"list", "outbound-sms|outbound-mms|received-sms|received-mms", "print the rows of a queue viewer",
          {kJson, {"--sort", "K", "sort by column: +N ascending, -N descending (N = column + 1)"}}, &run_list,
-         "Without --sort the rows come in the viewer's first order.\n"},
-        {"parse", "FILE", "print the fields of an SMS request or received file", {kJson}, &run_parse},
-        {"send-test", "sms|mms NUMBER", "queue a test message as the Test Message page does", {}, &run_send_test},
+         "Without --sort the rows come in the viewer's first order. The plain output\n"
+         "is a header line, one tab-separated row a line, and \"LOADED of TOTAL loaded\".\n"
+         "--json prints {\"total\": N, \"loaded\": N, \"rows\": [[NAME, CELL, ...], ...]},\n"
+         "the cells in the order of the plain output's header.\n"},
+        {"parse", "FILE", "print the fields of an SMS request or received file", {kJson}, &run_parse,
+         "--json prints one object with the same field names as the plain output;\n"
+         "pid, dcs, binary, RetryCount and receipt_flags are numbers, the rest strings.\n"},
+        {"send-test", "sms|mms NUMBER", "queue a test message as the Test Message page does", {}, &run_send_test,
+         "Prints \"queued TAG in DIRECTORY\". The MMS is a copy of the template MMSTEST.MMS\n"
+         "of the program directory.\n"},
     },
 });
 

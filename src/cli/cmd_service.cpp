@@ -102,7 +102,9 @@ Registrar reg({
     "install, remove, start and stop the two services",
     {
         {"status", "", "print whether each service is installed and running",
-         {{"--json", nullptr, "print one JSON object"}}, &status_cmd},
+         {{"--json", nullptr, "print one JSON object"}}, &status_cmd,
+         "--json prints {SERVICE: {\"installed\": BOOL, \"running\": BOOL}, ...} for OvrinSMS\n"
+         "and OvrinMMSC.\n"},
         {"install", "", "install both services and start them", {kQuiet}, &operation<kInstall>},
         {"remove", "", "stop both services and remove them", {kQuiet}, &operation<kRemove>},
         {"start", "", "start both services", {kQuiet}, &operation<kStart>},

@@ -8,15 +8,17 @@
 #include "cli/json_text.h"
 #include "platform/platform.h"
 #include "queue/queue_dirs.h"
+#include "service/status.h"
 #include "service/status_text.h"
 
 namespace ovr::cli {
 namespace {
 
-void print_text(Context& ctx, const char* label, const service::StatusText& t) {
+// `empty` says what an empty field means.
+void print_text(Context& ctx, const char* label, const service::StatusText& t, const char* empty) {
     ctx.out << label << (t.red ? " [red]" : "") << ":";
     if (t.text.empty()) {
-        ctx.out << "\n";
+        ctx.out << "\n  " << empty << "\n";
         return;
     }
     // One indented line per line of the field.
@@ -57,6 +59,14 @@ void print_row(Context& ctx, const service::CounterRow& row) {
     ctx.out << text;
 }
 
+// As "systemctl is-active": 0 when both services run, 3 when either is not
+// installed or not running, so monitoring can use it as it stands.
+int exit_status(platform::Platform& p) {
+    bool up = service::sms_service_installed(p) && service::sms_service_running(p) &&
+              service::mmsc_service_installed(p) && service::mmsc_service_running(p);
+    return up ? 0 : 3;
+}
+
 int run(Context& ctx, const Invocation& inv) {
     bool json = inv.has("--json");
     platform::Platform p = platform::make_platform();
@@ -81,10 +91,10 @@ int run(Context& ctx, const Invocation& inv) {
                     << ", \"last7\": " << r.last7 << ", \"last30\": " << r.last30 << "}";
         }
         ctx.out << "]}\n";
-        return 0;
+        return exit_status(p);
     }
-    print_text(ctx, "Service status", svc);
-    print_text(ctx, "Modem information", modem);
+    print_text(ctx, "Service status", svc, "(none)");
+    print_text(ctx, "Modem information", modem, "(no modem errors)");
     char head[128];
     std::snprintf(head, sizeof head, "%-22s %10s %10s %10s\n", "", "Today", "Last 7", "Last 30");
     ctx.out << head;
@@ -92,12 +102,20 @@ int run(Context& ctx, const Invocation& inv) {
     for (size_t i = 0; i < kSmsRows; ++i) print_row(ctx, rows[i]);
     print_queue(ctx, "Outbound MMS Queue:", mms_queue);
     for (size_t i = kSmsRows; i < rows.size(); ++i) print_row(ctx, rows[i]);
-    return 0;
+    return exit_status(p);
 }
 
 Registrar reg({"status", "what the Status page shows",
                {{"", "", "print the service status, modem information, queue counts and counters",
-                 {{"--json", nullptr, "print one JSON object"}}, &run}}});
+                 {{"--json", nullptr, "print one JSON object"}}, &run,
+                 "Exit status: 0 when both services are installed and running, 3 when either\n"
+                 "is not (the texts are printed either way), 1 or 2 as for any command.\n"
+                 "An empty modem information field (no modem errors) shows as\n"
+                 "\"(no modem errors)\".\n\n"
+                 "--json prints {\"service_status\": {\"text\", \"red\"},\n"
+                 "  \"modem_information\": {\"text\", \"red\"},\n"
+                 "  \"outbound_sms_queue\": {\"count\", \"text\", \"red\"}, \"outbound_mms_queue\": {...},\n"
+                 "  \"counters\": [{\"row\", \"counters\": [NAME, ...], \"today\", \"last7\", \"last30\"}, ...]}.\n"}}});
 
 }  // namespace
 }  // namespace ovr::cli

@@ -12,6 +12,10 @@ size_t utf8_length(std::string_view s, size_t i) {
     if (n == 0 || i + n > s.size()) return 0;
     for (size_t k = 1; k < n; ++k)
         if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+    // Overlong forms and UTF-16 surrogates are not valid UTF-8.
+    unsigned c1 = static_cast<unsigned char>(s[i + 1]);
+    if (n == 3 && ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0))) return 0;
+    if (n == 4 && ((c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 >= 0x90))) return 0;
     return n;
 }
 }  // namespace

@@ -49,6 +49,12 @@ std::string trim_line(std::string s) {
     return s;
 }
 
+// The tag in "queued TAG in DIRECTORY".
+std::string queued_tag(const std::string& out) {
+    if (out.rfind("queued ", 0) != 0) return {};
+    return out.substr(7, out.find(' ', 7) - 7);
+}
+
 // Field n of the first line of the log whose field `id_field` is the tag.
 std::string result_for(const std::string& log, const std::string& tag, size_t id_field, size_t result_field) {
     auto text = fs::read_file(log);
@@ -84,7 +90,7 @@ TEST(QueueEndToEnd, TestMessagesAreSentLoggedAndCounted) {
 
     r = s.ctl({"queue", "send-test", "sms", "+15551234"});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::string tag = trim_line(r.out);
+    std::string tag = queued_tag(r.out);
     ASSERT_EQ(tag.size(), 8u);
     std::string req = s.data + "Q/" + tag + ".REQ";
     std::string sms_log;
@@ -96,7 +102,7 @@ TEST(QueueEndToEnd, TestMessagesAreSentLoggedAndCounted) {
 
     r = s.ctl({"queue", "send-test", "mms", "+15551234"});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::string mtag = trim_line(r.out);
+    std::string mtag = queued_tag(r.out);
     std::string msg = s.data + "VASPQ/" + mtag + ".MMS";
     std::string mms_log;
     EXPECT_TRUE(eventually([&] {
@@ -126,7 +132,7 @@ TEST(QueueEndToEnd, ARetriedMessageShowsInTheQueueUntilTheServiceRecovers) {
     ASSERT_EQ(s.ctl({"service", "install"}).status, 0);
     RunResult r = s.ctl({"queue", "send-test", "sms", "+15551234"});
     ASSERT_EQ(r.status, 0) << r.err;
-    std::string tag = trim_line(r.out);
+    std::string tag = queued_tag(r.out);
 
     std::string row;
     EXPECT_TRUE(eventually([&] {

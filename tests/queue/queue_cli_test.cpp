@@ -19,8 +19,9 @@ TEST(QueueCli, SendTestThenCountAndList) {
     Env e;
     auto r = run_program("ovrinsmsctl", {"queue", "send-test", "sms", "+15551234"}, e.vars);
     ASSERT_EQ(r.status, 0) << r.err;
-    ASSERT_EQ(r.out.size(), 9u);
-    std::string tag = r.out.substr(0, 8);
+    ASSERT_EQ(r.out.substr(0, 7), "queued ");
+    std::string tag = r.out.substr(7, 8);
+    EXPECT_EQ(r.out.substr(15), " in " + e.d.path() + "Q\n");
     EXPECT_EQ(tag.substr(0, 4), "TEST");
     EXPECT_EQ(run_program("ovrinsmsctl", {"queue", "count", "sms"}, e.vars).out, "1\n");
     r = run_program("ovrinsmsctl", {"queue", "list", "outbound-sms", "--json"}, e.vars);
@@ -36,7 +37,7 @@ TEST(QueueCli, SendTestFailuresAndBadUsage) {
     Env e;
     auto r = run_program("ovrinsmsctl", {"queue", "send-test", "mms", "+1"}, e.vars);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "error: " + e.d.path() + "MMSTEST.MMS\n");
+    EXPECT_EQ(r.err, "ovrinsmsctl: MMS test template not found: " + e.d.path() + "MMSTEST.MMS\n");
     EXPECT_EQ(run_program("ovrinsmsctl", {"queue", "send-test", "sms", "1555-1234"}, e.vars).status, 2);
     EXPECT_EQ(run_program("ovrinsmsctl", {"queue", "list", "outbound-sms", "--sort", "+7"}, e.vars).status, 2);
     EXPECT_EQ(run_program("ovrinsmsctl", {"queue", "list", "outbound"}, e.vars).status, 2);
