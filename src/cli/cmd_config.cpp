@@ -1,4 +1,9 @@
 // ovrinsmsctl config ...: the profile-string reads and writes on any INI file.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <ostream>
 
 #include "cli/cli.h"
@@ -6,6 +11,20 @@
 
 namespace ovr::cli {
 namespace {
+
+// The profile reads give defaults for anything they cannot read; from a
+// shell, something standing at the path that is no readable INI file (a fifo,
+// a device, a huge file) is said plainly instead. A missing file is fine.
+std::string unreadable_reason(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return errno == ENOENT ? "" : "cannot read " + path;
+    if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
+    if (static_cast<uint64_t>(st.st_size) > config::ini::kMaxFileBytes) return path + " is larger than 64 MiB";
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return "cannot read " + path;
+    close(fd);
+    return "";
+}
 
 constexpr const char* kUsage =
     "  ovrinsmsctl config get FILE SECTION KEY [--default TEXT] [--size N]\n"
@@ -35,6 +54,10 @@ int run(Context& ctx, const Args& in) {
     if (has_def && verb != "get") return usage_error(ctx, "--default goes with config get");
     if (has_size && (verb == "set" || verb == "unset" || verb == "remove-section"))
         return usage_error(ctx, "--size goes with the reads");
+    if ((verb == "get" || verb == "section" || verb == "keys" || verb == "sections") && args.size() > 1) {
+        std::string reason = unreadable_reason(resolve_ini_file(ctx, args[1]));
+        if (!reason.empty()) return failure(ctx, reason);
+    }
 
     if (verb == "get") {
         if (!want(3)) return usage_error(ctx, "usage: config get FILE SECTION KEY [--default TEXT] [--size N]");

@@ -233,7 +233,8 @@ enum class ReadStatus { Ok, Missing, Failed };
 // Reads the whole file through one descriptor; the key is taken before the
 // bytes so that a change during the read shows as a changed key later.
 ReadStatus read_whole(const std::string& path, std::string& out, FileKey* key) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never waits on a fifo or a device that bears the file's name.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > kMaxFileBytes) {
@@ -490,10 +491,24 @@ std::optional<std::string> edit_section(const std::string& text, std::string_vie
     return text.substr(0, loc.start) + text.substr(loc.end);
 }
 
+// Under the write lock no other writer of the file is between its temporary
+// file and the rename, so a temporary file still there was left by a writer
+// that died: it goes before the next write.
+void remove_stale_temporaries(const std::string& path) {
+    std::string dir = platform::fs::parent_directory(path);
+    std::string pattern = "." + platform::fs::base_name(path) + ".??????";
+    std::vector<std::string> stale;
+    platform::fs::scan_directory(dir, pattern, [&](std::string_view name, bool is_dir) {
+        if (!is_dir) stale.emplace_back(name);
+    });
+    for (const std::string& name : stale) ::unlink((dir + name).c_str());
+}
+
 template <class Edit>
 bool modify(const std::string& path, Edit&& edit) {
     WriteLock lock(path);
     if (!lock.held()) return false;
+    remove_stale_temporaries(path);
     std::string text;
     ReadStatus st = read_whole(path, text, nullptr);
     if (st == ReadStatus::Failed) return false;
@@ -525,16 +540,6 @@ std::vector<std::string> cut_list(const std::vector<std::string>& entries, size_
     return out;
 }
 
-std::optional<std::string> read_value(const std::string& path, std::string_view section, std::string_view key) {
-    auto parsed = cache().get(path);
-    if (!parsed) return std::nullopt;
-    const Section* s = parsed->find_section(trim(section));
-    if (!s) return std::nullopt;
-    const Entry* e = parsed->find_entry(*s, trim(key));
-    if (!e || !e->has_value) return std::nullopt;
-    return std::string(parsed->view(e->value));
-}
-
 namespace {
 
 // A value wrapped in a matching pair of quotes loses them; the cut to the
@@ -549,9 +554,8 @@ std::string unquoted_cut(std::string_view value, size_t size) {
 // left out; the key listing also leaves out lines without "=". The section is
 // matched as given, blanks and all.
 template <class Out>
-std::vector<std::string> list_entries(const std::string& path, std::string_view section, size_t size, Out&& out_of) {
+std::vector<std::string> list_entries(const Parsed* parsed, std::string_view section, size_t size, Out&& out_of) {
     std::vector<std::string> out;
-    auto parsed = cache().get(path);
     if (!parsed) return out;
     const Section* s = parsed->find_section(section);
     if (!s) return out;
@@ -566,21 +570,56 @@ std::vector<std::string> list_entries(const std::string& path, std::string_view 
 
 }  // namespace
 
-std::string read_string(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view def, size_t size) {
-    if (std::optional<std::string> v = read_value(path, section, key)) return unquoted_cut(*v, size);
+namespace {
+
+std::optional<std::string> value_of(const Parsed* parsed, std::string_view section, std::string_view key) {
+    if (!parsed) return std::nullopt;
+    const Section* s = parsed->find_section(trim(section));
+    if (!s) return std::nullopt;
+    const Entry* e = parsed->find_entry(*s, trim(key));
+    if (!e || !e->has_value) return std::nullopt;
+    return std::string(parsed->view(e->value));
+}
+
+std::string string_of(const Parsed* parsed, std::string_view section, std::string_view key, std::string_view def,
+                      size_t size) {
+    if (std::optional<std::string> v = value_of(parsed, section, key)) return unquoted_cut(*v, size);
     // The default loses its trailing spaces, but never its first character.
     while (def.size() > 1 && def.back() == ' ') def.remove_suffix(1);
     return unquoted_cut(def, size);
 }
 
-std::vector<std::string> read_section(const std::string& path, std::string_view section, size_t size) {
-    return list_entries(path, section, size,
+std::vector<std::string> section_of(const Parsed* parsed, std::string_view section, size_t size) {
+    return list_entries(parsed, section, size,
                         [](std::string_view name, const Entry& e, const Parsed& p) -> std::optional<std::string> {
                             std::string line(name);
                             if (e.has_value) line.append("=").append(p.view(e.value));
                             return line;
                         });
+}
+
+}  // namespace
+
+std::optional<std::string> read_value(const std::string& path, std::string_view section, std::string_view key) {
+    return value_of(cache().get(path).get(), section, key);
+}
+
+std::string read_string(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view def, size_t size) {
+    return string_of(cache().get(path).get(), section, key, def, size);
+}
+
+std::vector<std::string> read_section(const std::string& path, std::string_view section, size_t size) {
+    return section_of(cache().get(path).get(), section, size);
+}
+
+std::string string_in(std::string_view text, std::string_view section, std::string_view key, std::string_view def,
+                      size_t size) {
+    return string_of(parse(std::string(text)).get(), section, key, def, size);
+}
+
+std::vector<std::string> section_in(std::string_view text, std::string_view section, size_t size) {
+    return section_of(parse(std::string(text)).get(), section, size);
 }
 
 std::vector<std::string> read_section_names(const std::string& path, size_t size) {
@@ -593,7 +632,7 @@ std::vector<std::string> read_section_names(const std::string& path, size_t size
 }
 
 std::vector<std::string> read_key_names(const std::string& path, std::string_view section, size_t size) {
-    return list_entries(path, section, size,
+    return list_entries(cache().get(path).get(), section, size,
                         [](std::string_view name, const Entry& e, const Parsed&) -> std::optional<std::string> {
                             if (!e.has_value) return std::nullopt;
                             return std::string(name);
@@ -640,12 +679,7 @@ std::vector<std::string> section_names_in(std::string_view text) {
 }
 
 std::optional<std::string> value_in(std::string_view text, std::string_view section, std::string_view key) {
-    auto parsed = parse(std::string(text));
-    const Section* s = parsed->find_section(trim(section));
-    if (!s) return std::nullopt;
-    const Entry* e = parsed->find_entry(*s, trim(key));
-    if (!e || !e->has_value) return std::nullopt;
-    return std::string(parsed->view(e->value));
+    return value_of(parse(std::string(text)).get(), section, key);
 }
 
 std::optional<std::string> edited_text(const std::string& text, std::string_view section,

@@ -79,6 +79,11 @@ std::vector<std::string> cut_list(const std::vector<std::string>& entries, size_
 // (nothing when the write changes nothing or is refused).
 std::vector<std::string> section_names_in(std::string_view text);
 std::optional<std::string> value_in(std::string_view text, std::string_view section, std::string_view key);
+// read_string and read_section on a text already read (from a descriptor the
+// caller opened with care, say).
+std::string string_in(std::string_view text, std::string_view section, std::string_view key,
+                      std::string_view def = {}, size_t size = kDefaultBuffer);
+std::vector<std::string> section_in(std::string_view text, std::string_view section, size_t size = kDefaultBuffer);
 std::optional<std::string> edited_text(const std::string& text, std::string_view section,
                                        std::optional<std::string_view> key, std::optional<std::string_view> value);
 

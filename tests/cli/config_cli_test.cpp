@@ -1,6 +1,11 @@
 // ovrinsmsctl config: the real executable, its output and exit codes.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+
 #include "support/scratch.h"
 
 using ovr::test::read_text;
@@ -65,4 +70,26 @@ TEST_F(ConfigCli, ExitCodesTellUsageFromFailure) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
     EXPECT_EQ(ctl({"set", dir.file("x.ini"), "S", "k", "line\nbreak"}).status, 1);
+}
+
+TEST_F(ConfigCli, HostileFilesGiveAClearErrorAtOnce) {
+    // A fifo (no writer ever comes), an endless device and a 200 MB file: each
+    // read returns within 2 s with the reason and status 1.
+    std::string fifo = dir.file("fifo.ini"), big = dir.file("big.ini");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_EQ(truncate((write_text(big, "[S]\nk=1\n"), big.c_str()), 200ll << 20), 0);
+    for (auto [path, reason] : std::vector<std::pair<std::string, std::string>>{
+             {fifo, "is not a regular file"}, {"/dev/zero", "is not a regular file"}, {big, "larger than 64 MiB"}}) {
+        for (std::vector<std::string> args : {std::vector<std::string>{"get", path, "S", "k"},
+                                              std::vector<std::string>{"sections", path}}) {
+            auto start = std::chrono::steady_clock::now();
+            auto r = ctl(args);
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << path;
+            EXPECT_EQ(r.status, 1) << path;
+            EXPECT_NE(r.err.find(reason), std::string::npos) << path << ": " << r.err;
+        }
+    }
+    // A write to the fifo fails as well, without waiting for a writer.
+    auto w = ctl({"set", fifo, "S", "k", "v"});
+    EXPECT_EQ(w.status, 1);
 }
