@@ -41,6 +41,8 @@ bool exists(const std::string& path);
 // True when the entry exists and is not a directory.
 bool regular_file_exists(const std::string& path);
 bool is_directory(const std::string& path);
+// True when the entry itself is a symbolic link.
+bool is_symlink(const std::string& path);
 
 // "*" and "?" wildcards, letters compared without regard to case.
 bool wildcard_match(std::string_view pattern, std::string_view name);

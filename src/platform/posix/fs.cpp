@@ -60,6 +60,11 @@ bool is_directory(const std::string& path) {
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool is_symlink(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool wildcard_match(std::string_view pattern, std::string_view name) {
     // Iterative matcher with one backtrack point: linear in practice, and
     // never recursive however many stars the pattern holds.
