@@ -1,8 +1,10 @@
 // ovrinsmsctl modem ...: the local modem list, the modem test and section names.
+#include <algorithm>
 #include <ostream>
 
 #include "cli/cli.h"
 #include "cli/console_ui.h"
+#include "cli/netmodem.h"
 #include "modem/channel.h"
 #include "modem/entries.h"
 #include "modem/sequences.h"
@@ -12,12 +14,17 @@ namespace ovr::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "  ovrinsmsctl modem list\n"
+    "  ovrinsmsctl modem list [--network [--wait S] [--addresses]]\n"
+    "  ovrinsmsctl modem query DEVICE [--mms] [--wait S] [--timeout S] [--transcript]\n"
     "  ovrinsmsctl modem test NAME [--pin PIN] [--transcript]\n"
     "  ovrinsmsctl modem section-name ENTRY\n"
-    "    NAME is a line name from the list or a port such as COM3:\n";
+    "    NAME is a line name from the list or a port such as COM3:\n"
+    "    DEVICE is a network device's name or ADDRESS:PORT (\"OvrinSMSModem - \" may lead)\n";
 
 int run(Context& ctx, const Args& in) {
+    if (!in.empty() && in[0] == "query") return run_modem_query(ctx, Args(in.begin() + 1, in.end()));
+    if (!in.empty() && in[0] == "list" && std::find(in.begin(), in.end(), "--network") != in.end())
+        return run_modem_list_network(ctx, Args(in.begin() + 1, in.end()));
     Args args = in;
     std::string pin;
     bool has_pin = false;
