@@ -7,75 +7,83 @@
 namespace ovr::cli {
 namespace {
 
-constexpr const char* kUsage =
-    "  ovrinsmsctl config get FILE SECTION KEY [--default TEXT] [--size N]\n"
-    "  ovrinsmsctl config set FILE SECTION KEY VALUE\n"
-    "  ovrinsmsctl config unset FILE SECTION KEY\n"
-    "  ovrinsmsctl config remove-section FILE SECTION\n"
-    "  ovrinsmsctl config section FILE SECTION [--size N]\n"
-    "  ovrinsmsctl config keys FILE SECTION [--size N]\n"
-    "  ovrinsmsctl config sections FILE [--size N]\n"
-    "    FILE is a path or RIRER, MMSC, MMSWAP, MODEMTEST (in the program data directory)\n";
+const Option kSize{"--size", "N", "cut the result as a buffer of N bytes would"};
 
-int run(Context& ctx, const Args& in) {
-    Args args = in;
-    std::string size_text, def;
-    bool has_size = false, has_def = false;
-    if (!take_option(args, "--size", size_text, has_size)) return usage_error(ctx, "--size needs a number");
-    if (!take_option(args, "--default", def, has_def)) return usage_error(ctx, "--default needs a text");
+size_t size_of(const Invocation& inv, bool& ok) {
     size_t size = config::ini::kDefaultBuffer;
-    if (has_size && !parse_size(size_text, size)) return usage_error(ctx, "--size needs a number");
-    if (args.empty()) return usage_error(ctx, "config needs a subcommand");
-    const std::string verb = args[0];
-    auto want = [&](size_t n) { return args.size() == n + 1; };
-    auto list_out = [&](const std::vector<std::string>& lines) {
-        for (const auto& l : lines) ctx.out << l << "\n";
-        return 0;
-    };
-    if (has_def && verb != "get") return usage_error(ctx, "--default goes with config get");
-    if (has_size && (verb == "set" || verb == "unset" || verb == "remove-section"))
-        return usage_error(ctx, "--size goes with the reads");
-
-    if (verb == "get") {
-        if (!want(3)) return usage_error(ctx, "usage: config get FILE SECTION KEY [--default TEXT] [--size N]");
-        ctx.out << config::ini::read_string(resolve_ini_file(ctx, args[1]), args[2], args[3], def, size) << "\n";
-        return 0;
-    }
-    if (verb == "set") {
-        if (!want(4)) return usage_error(ctx, "usage: config set FILE SECTION KEY VALUE");
-        std::string path = resolve_ini_file(ctx, args[1]);
-        if (!config::ini::write_string(path, args[2], args[3], args[4]))
-            return failure(ctx, "cannot write " + path);
-        return 0;
-    }
-    if (verb == "unset") {
-        if (!want(3)) return usage_error(ctx, "usage: config unset FILE SECTION KEY");
-        std::string path = resolve_ini_file(ctx, args[1]);
-        if (!config::ini::remove_key(path, args[2], args[3])) return failure(ctx, "cannot write " + path);
-        return 0;
-    }
-    if (verb == "remove-section") {
-        if (!want(2)) return usage_error(ctx, "usage: config remove-section FILE SECTION");
-        std::string path = resolve_ini_file(ctx, args[1]);
-        if (!config::ini::remove_section(path, args[2])) return failure(ctx, "cannot write " + path);
-        return 0;
-    }
-    if (verb == "section") {
-        if (!want(2)) return usage_error(ctx, "usage: config section FILE SECTION [--size N]");
-        return list_out(config::ini::read_section(resolve_ini_file(ctx, args[1]), args[2], size));
-    }
-    if (verb == "keys") {
-        if (!want(2)) return usage_error(ctx, "usage: config keys FILE SECTION [--size N]");
-        return list_out(config::ini::read_key_names(resolve_ini_file(ctx, args[1]), args[2], size));
-    }
-    if (verb == "sections") {
-        if (!want(1)) return usage_error(ctx, "usage: config sections FILE [--size N]");
-        return list_out(config::ini::read_section_names(resolve_ini_file(ctx, args[1]), size));
-    }
-    return usage_error(ctx, "unknown config subcommand \"" + verb + "\"");
+    ok = !inv.has("--size") || parse_size(inv.value("--size"), size);
+    return size;
 }
 
-Registrar reg({"config", kUsage, &run});
+int list_out(Context& ctx, const std::vector<std::string>& lines) {
+    for (const auto& l : lines) ctx.out << l << "\n";
+    return 0;
+}
+
+int get(Context& ctx, const Invocation& inv) {
+    bool ok;
+    size_t size = size_of(inv, ok);
+    if (!ok) return usage_error(ctx, "--size needs a number");
+    ctx.out << config::ini::read_string(resolve_ini_file(ctx, inv.arg(0)), inv.arg(1), inv.arg(2),
+                                        inv.value("--default"), size)
+            << "\n";
+    return 0;
+}
+
+int set(Context& ctx, const Invocation& inv) {
+    std::string path = resolve_ini_file(ctx, inv.arg(0));
+    if (!config::ini::write_string(path, inv.arg(1), inv.arg(2), inv.arg(3))) return failure(ctx, "cannot write " + path);
+    return 0;
+}
+
+int unset(Context& ctx, const Invocation& inv) {
+    std::string path = resolve_ini_file(ctx, inv.arg(0));
+    if (!config::ini::remove_key(path, inv.arg(1), inv.arg(2))) return failure(ctx, "cannot write " + path);
+    return 0;
+}
+
+int remove_section(Context& ctx, const Invocation& inv) {
+    std::string path = resolve_ini_file(ctx, inv.arg(0));
+    if (!config::ini::remove_section(path, inv.arg(1))) return failure(ctx, "cannot write " + path);
+    return 0;
+}
+
+int section(Context& ctx, const Invocation& inv) {
+    bool ok;
+    size_t size = size_of(inv, ok);
+    if (!ok) return usage_error(ctx, "--size needs a number");
+    return list_out(ctx, config::ini::read_section(resolve_ini_file(ctx, inv.arg(0)), inv.arg(1), size));
+}
+
+int keys(Context& ctx, const Invocation& inv) {
+    bool ok;
+    size_t size = size_of(inv, ok);
+    if (!ok) return usage_error(ctx, "--size needs a number");
+    return list_out(ctx, config::ini::read_key_names(resolve_ini_file(ctx, inv.arg(0)), inv.arg(1), size));
+}
+
+int sections(Context& ctx, const Invocation& inv) {
+    bool ok;
+    size_t size = size_of(inv, ok);
+    if (!ok) return usage_error(ctx, "--size needs a number");
+    return list_out(ctx, config::ini::read_section_names(resolve_ini_file(ctx, inv.arg(0)), size));
+}
+
+Registrar reg({
+    "config",
+    "read and write the INI files shared with the services",
+    {
+        {"get", "FILE SECTION KEY", "print the value of a key",
+         {{"--default", "TEXT", "print TEXT when the key is not set"}, kSize}, &get},
+        {"set", "FILE SECTION KEY VALUE", "set a key (an empty VALUE keeps the key, empty)", {}, &set},
+        {"unset", "FILE SECTION KEY", "remove a key", {}, &unset},
+        {"remove-section", "FILE SECTION", "remove a section with all its keys", {}, &remove_section},
+        {"section", "FILE SECTION", "print a section's lines", {kSize}, &section},
+        {"keys", "FILE SECTION", "print a section's key names", {kSize}, &keys},
+        {"sections", "FILE", "print the section names", {kSize}, &sections},
+    },
+    "FILE is a path, or RIRER, MMSC, MMSWAP or MODEMTEST for that file in the program data directory.\n",
+});
 
 }  // namespace
 }  // namespace ovr::cli

@@ -11,12 +11,8 @@
 namespace ovr::cli {
 namespace {
 
-constexpr const char* kUsage = "  ovrinsmsctl counters [--json]\n";
-
-int run(Context& ctx, const Args& in) {
-    Args args = in;
-    bool json = take_flag(args, "--json");
-    if (!args.empty()) return usage_error(ctx, "usage: counters [--json]");
+int run(Context& ctx, const Invocation& inv) {
+    bool json = inv.has("--json");
     platform::Platform p = platform::make_platform();
     platform::LocalTime now = p.clock->local_now();
     if (json) {
@@ -42,7 +38,9 @@ int run(Context& ctx, const Args& in) {
     return 0;
 }
 
-Registrar reg({"counters", kUsage, &run});
+Registrar reg({"counters", "today, last 7 and last 30 days of every day counter",
+               {{"", "", "print today, the last 7 and the last 30 days of every day counter",
+                 {{"--json", nullptr, "print one JSON object"}}, &run}}});
 
 }  // namespace
 }  // namespace ovr::cli

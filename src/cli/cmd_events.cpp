@@ -11,16 +11,11 @@
 namespace ovr::cli {
 namespace {
 
-constexpr const char* kUsage =
-    "  ovrinsmsctl events [--json]\n"
-    "  ovrinsmsctl events --clear [--yes]   (clears the whole application log, then lists)\n";
-
-int run(Context& ctx, const Args& in) {
-    Args args = in;
-    bool json = take_flag(args, "--json");
-    bool clear = take_flag(args, "--clear");
-    bool yes = take_flag(args, "--yes");
-    if (!args.empty() || (yes && !clear)) return usage_error(ctx, "usage: events [--json] [--clear [--yes]]");
+int run(Context& ctx, const Invocation& inv) {
+    bool json = inv.has("--json");
+    bool clear = inv.has("--clear");
+    bool yes = inv.has("--yes");
+    if (yes && !clear) return usage_error(ctx, "--yes goes with --clear");
     platform::Platform p = platform::make_platform();
     ConsoleUi ui(ctx.err, yes);
     pages::Context pc;
@@ -56,7 +51,12 @@ int run(Context& ctx, const Args& in) {
     return 0;
 }
 
-Registrar reg({"events", kUsage, &run});
+Registrar reg({"events", "the gateway's events, newest first",
+               {{"", "", "print the gateway's events as the event log viewer lists them, newest first",
+                 {{"--json", nullptr, "print one JSON array of the lines"},
+                  {"--clear", nullptr, "clear the whole application log first (asks unless --yes)"},
+                  {"--yes", nullptr, "answer yes to the question of --clear"}},
+                 &run}}});
 
 }  // namespace
 }  // namespace ovr::cli

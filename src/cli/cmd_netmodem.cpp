@@ -14,10 +14,8 @@ namespace {
 
 constexpr size_t kMaxSeconds = 3600;
 
-bool take_seconds(Context& ctx, Args& args, const std::string& name, size_t& seconds, int& status) {
-    std::string v;
-    bool present = false;
-    if (!take_option(args, name, v, present) || (present && (!parse_size(v, seconds) || seconds > kMaxSeconds))) {
+bool take_seconds(Context& ctx, const Invocation& inv, const std::string& name, size_t& seconds, int& status) {
+    if (inv.has(name) && (!parse_size(inv.value(name), seconds) || seconds > kMaxSeconds)) {
         status = usage_error(ctx, name + " takes a number of seconds (0 to 3600)");
         return false;
     }
@@ -47,14 +45,11 @@ int device_error(Context& ctx, const std::string& message) {
 
 }  // namespace
 
-int run_modem_list_network(Context& ctx, const Args& in) {
-    Args args = in;
+int run_modem_list_network(Context& ctx, const Invocation& inv) {
     int status = 0;
     size_t wait = 3;
-    if (!take_flag(args, "--network")) return usage_error(ctx, "usage: modem list --network [--wait S] [--addresses]");
-    if (!take_seconds(ctx, args, "--wait", wait, status)) return status;
-    bool addresses = take_flag(args, "--addresses");
-    if (!args.empty()) return usage_error(ctx, "unexpected \"" + args[0] + "\"");
+    if (!take_seconds(ctx, inv, "--wait", wait, status)) return status;
+    bool addresses = inv.has("--addresses");
     platform::Platform p = platform::make_platform();
     std::string why;
     auto browser = make_browser(p, why);
@@ -78,17 +73,14 @@ int run_modem_list_network(Context& ctx, const Args& in) {
     return 0;
 }
 
-int run_modem_query(Context& ctx, const Args& in) {
-    Args args = in;
+int run_modem_query(Context& ctx, const Invocation& inv) {
     int status = 0;
     size_t wait = 5, timeout = 120;
-    bool mms = take_flag(args, "--mms");
-    bool transcript = take_flag(args, "--transcript");
-    if (!take_seconds(ctx, args, "--wait", wait, status) || !take_seconds(ctx, args, "--timeout", timeout, status))
+    bool mms = inv.has("--mms");
+    bool transcript = inv.has("--transcript");
+    if (!take_seconds(ctx, inv, "--wait", wait, status) || !take_seconds(ctx, inv, "--timeout", timeout, status))
         return status;
-    if (args.size() != 1)
-        return usage_error(ctx, "usage: modem query DEVICE [--mms] [--wait S] [--timeout S] [--transcript]");
-    std::string id(modem::device_identifier(args[0]));
+    std::string id(modem::device_identifier(inv.arg(0)));
     if (id.empty()) return usage_error(ctx, "modem query needs a device");
 
     platform::Platform p = platform::make_platform();

@@ -19,13 +19,6 @@
 namespace ovr::cli {
 namespace {
 
-constexpr const char* kUsage =
-    "  ovrinsmsctl queue count sms|mms\n"
-    "  ovrinsmsctl queue list outbound-sms|outbound-mms|received-sms|received-mms [--json] [--sort K]\n"
-    "    K is +N (ascending) or -N (descending) with N = column + 1; without it the viewer's first order\n"
-    "  ovrinsmsctl queue parse FILE [--json]\n"
-    "  ovrinsmsctl queue send-test sms|mms NUMBER\n";
-
 // A JSON string: valid UTF-8 passes, any other byte stands for the Latin-1
 // character of its value, control characters are escaped.
 std::string json_string(std::string_view s) {
@@ -98,25 +91,19 @@ bool kind_of(const std::string& word, queue::ListKind& kind) {
     return true;
 }
 
-int run_count(Context& ctx, const Args& args) {
-    if (args.size() != 2 || (args[1] != "sms" && args[1] != "mms"))
-        return usage_error(ctx, "usage: queue count sms|mms");
+int run_count(Context& ctx, const Invocation& inv) {
     auto q = setup_of(ctx);
-    ctx.out << (args[1] == "sms" ? queue::CountOutboundSms(q) : queue::CountOutboundMms(q)) << "\n";
+    ctx.out << (inv.arg(0) == "sms" ? queue::CountOutboundSms(q) : queue::CountOutboundMms(q)) << "\n";
     return 0;
 }
 
-int run_list(Context& ctx, Args args) {
-    bool json = take_flag(args, "--json");
-    std::string sort_text;
-    bool has_sort = false;
-    if (!take_option(args, "--sort", sort_text, has_sort)) return usage_error(ctx, "--sort needs a column");
+int run_list(Context& ctx, const Invocation& inv) {
+    bool json = inv.has("--json");
     queue::ListKind kind{};
-    if (args.size() != 2 || !kind_of(args[1], kind))
-        return usage_error(ctx, "usage: queue list outbound-sms|outbound-mms|received-sms|received-mms [--json] [--sort K]");
+    kind_of(inv.arg(0), kind);
     int state = queue::initial_sort_state(kind);
-    if (has_sort) {
-        std::string digits = sort_text;
+    if (inv.has("--sort")) {
+        std::string digits = inv.value("--sort");
         bool descending = false;
         if (!digits.empty() && (digits[0] == '+' || digits[0] == '-')) {
             descending = digits[0] == '-';
@@ -164,10 +151,9 @@ std::string time_text(const queue::SmsDateTime& t) {
     return buf;
 }
 
-int run_parse(Context& ctx, Args args) {
-    bool json = take_flag(args, "--json");
-    if (args.size() != 2) return usage_error(ctx, "usage: queue parse FILE [--json]");
-    const std::string& path = args[1];
+int run_parse(Context& ctx, const Invocation& inv) {
+    bool json = inv.has("--json");
+    const std::string& path = inv.arg(0);
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return failure(ctx, "cannot open " + path);
     struct stat st {};
@@ -223,17 +209,15 @@ int run_parse(Context& ctx, Args args) {
     return 0;
 }
 
-int run_send_test(Context& ctx, const Args& args) {
-    if (args.size() != 3 || (args[1] != "sms" && args[1] != "mms"))
-        return usage_error(ctx, "usage: queue send-test sms|mms NUMBER");
-    const std::string& number = args[2];
+int run_send_test(Context& ctx, const Invocation& inv) {
+    const std::string& number = inv.arg(1);
     if (!queue::is_valid_phone_number(number))
         return usage_error(ctx, "the phone number is an optional \"+\" and digits only");
     auto platform = platform::make_platform();
     ConsoleUi ui(ctx.err, false);
     auto q = setup_of(ctx);
     const std::string tag = queue::test_tag(platform.clock->tick_ms());
-    if (args[1] == "sms") {
+    if (inv.arg(0) == "sms") {
         if (!queue::WriteSmsRequest(q, tag, number)) {
             ui.message("Error creating SMS request file in queue", Icon::Error);
             return 1;
@@ -256,17 +240,20 @@ int run_send_test(Context& ctx, const Args& args) {
     return 0;
 }
 
-int run(Context& ctx, const Args& args) {
-    if (args.empty()) return usage_error(ctx, "queue needs a subcommand");
-    const std::string& verb = args[0];
-    if (verb == "count") return run_count(ctx, args);
-    if (verb == "list") return run_list(ctx, args);
-    if (verb == "parse") return run_parse(ctx, args);
-    if (verb == "send-test") return run_send_test(ctx, args);
-    return usage_error(ctx, "unknown queue subcommand \"" + verb + "\"");
-}
+const Option kJson{"--json", nullptr, "print one JSON object"};
 
-Registrar reg({"queue", kUsage, &run});
+Registrar reg({
+    "queue",
+    "the message queues: counts, listings, message files, test messages",
+    {
+        {"count", "sms|mms", "print the number of messages in an outbound queue", {}, &run_count},
+        {"list", "outbound-sms|outbound-mms|received-sms|received-mms", "print the rows of a queue viewer",
+         {kJson, {"--sort", "K", "sort by column: +N ascending, -N descending (N = column + 1)"}}, &run_list,
+         "Without --sort the rows come in the viewer's first order.\n"},
+        {"parse", "FILE", "print the fields of an SMS request or received file", {kJson}, &run_parse},
+        {"send-test", "sms|mms NUMBER", "queue a test message as the Test Message page does", {}, &run_send_test},
+    },
+});
 
 }  // namespace
 }  // namespace ovr::cli

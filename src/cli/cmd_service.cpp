@@ -13,12 +13,6 @@
 namespace ovr::cli {
 namespace {
 
-constexpr const char* kUsage =
-    "  ovrinsmsctl service status [--json]\n"
-    "  ovrinsmsctl service install|remove|start|stop|restart [--quiet]\n"
-    "  ovrinsmsctl /INSTALLSERVICE|/REMOVESERVICE|/STARTSERVICE|/STOPSERVICE|/RESTARTSERVICE\n"
-    "    (the form an elevated copy of the console is run with)\n";
-
 int status(Context& ctx, platform::Platform& p, bool json) {
     struct Row {
         const char* name;
@@ -83,32 +77,45 @@ int operate(Context& ctx, const std::string& verb, bool quiet) {
     return usage_error(ctx, "unknown service subcommand \"" + verb + "\"");
 }
 
-int run(Context& ctx, const Args& in) {
-    Args args = in;
-    bool json = take_flag(args, "--json");
-    bool quiet = take_flag(args, "--quiet");
-    if (args.size() != 1) return usage_error(ctx, "usage: service status [--json] | service install|remove|start|stop|restart [--quiet]");
-    const std::string& verb = args[0];
-    if (verb == "status") {
-        if (quiet) return usage_error(ctx, "--quiet goes with the operations");
-        platform::Platform p = platform::make_platform();
-        return status(ctx, p, json);
-    }
-    if (json) return usage_error(ctx, "--json goes with service status");
-    return operate(ctx, verb, quiet);
+int status_cmd(Context& ctx, const Invocation& inv) {
+    platform::Platform p = platform::make_platform();
+    return status(ctx, p, inv.has("--json"));
 }
 
-int run_switch(Context& ctx, const std::string& verb, const Args& args) {
-    if (!args.empty()) return usage_error(ctx, "the switch takes no arguments");
-    return operate(ctx, verb, false);
+template <const char* Verb>
+int operation(Context& ctx, const Invocation& inv) {
+    return operate(ctx, Verb, inv.has("--quiet"));
 }
 
-Registrar reg({"service", kUsage, &run});
-Registrar reg_install({"/INSTALLSERVICE", "", [](Context& c, const Args& a) { return run_switch(c, "install", a); }});
-Registrar reg_remove({"/REMOVESERVICE", "", [](Context& c, const Args& a) { return run_switch(c, "remove", a); }});
-Registrar reg_start({"/STARTSERVICE", "", [](Context& c, const Args& a) { return run_switch(c, "start", a); }});
-Registrar reg_stop({"/STOPSERVICE", "", [](Context& c, const Args& a) { return run_switch(c, "stop", a); }});
-Registrar reg_restart({"/RESTARTSERVICE", "", [](Context& c, const Args& a) { return run_switch(c, "restart", a); }});
+// The form an elevated copy is run with: the switch alone.
+template <const char* Verb>
+int elevated(Context& ctx, const Invocation&) {
+    return operate(ctx, Verb, false);
+}
+
+constexpr char kInstall[] = "install", kRemove[] = "remove", kStart[] = "start", kStop[] = "stop",
+               kRestart[] = "restart";
+const Option kQuiet{"--quiet", nullptr, "print no result message"};
+
+Registrar reg({
+    "service",
+    "install, remove, start and stop the two services",
+    {
+        {"status", "", "print whether each service is installed and running",
+         {{"--json", nullptr, "print one JSON object"}}, &status_cmd},
+        {"install", "", "install both services and start them", {kQuiet}, &operation<kInstall>},
+        {"remove", "", "stop both services and remove them", {kQuiet}, &operation<kRemove>},
+        {"start", "", "start both services", {kQuiet}, &operation<kStart>},
+        {"stop", "", "stop both services", {kQuiet}, &operation<kStop>},
+        {"restart", "", "stop both services, then start them", {kQuiet}, &operation<kRestart>},
+    },
+    "The operations are those of the console's switches, always without re-launching elevated.\n",
+});
+Registrar reg_install({"/INSTALLSERVICE", "", {{"", "", "service install", {}, &elevated<kInstall>}}, nullptr, true});
+Registrar reg_remove({"/REMOVESERVICE", "", {{"", "", "service remove", {}, &elevated<kRemove>}}, nullptr, true});
+Registrar reg_start({"/STARTSERVICE", "", {{"", "", "service start", {}, &elevated<kStart>}}, nullptr, true});
+Registrar reg_stop({"/STOPSERVICE", "", {{"", "", "service stop", {}, &elevated<kStop>}}, nullptr, true});
+Registrar reg_restart({"/RESTARTSERVICE", "", {{"", "", "service restart", {}, &elevated<kRestart>}}, nullptr, true});
 
 }  // namespace
 }  // namespace ovr::cli

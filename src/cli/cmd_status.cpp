@@ -13,8 +13,6 @@
 namespace ovr::cli {
 namespace {
 
-constexpr const char* kUsage = "  ovrinsmsctl status [--json]\n";
-
 void print_text(Context& ctx, const char* label, const service::StatusText& t) {
     ctx.out << label << (t.red ? " [red]" : "") << ":";
     if (t.text.empty()) {
@@ -59,10 +57,8 @@ void print_row(Context& ctx, const service::CounterRow& row) {
     ctx.out << text;
 }
 
-int run(Context& ctx, const Args& in) {
-    Args args = in;
-    bool json = take_flag(args, "--json");
-    if (!args.empty()) return usage_error(ctx, "usage: status [--json]");
+int run(Context& ctx, const Invocation& inv) {
+    bool json = inv.has("--json");
     platform::Platform p = platform::make_platform();
     service::StatusText svc = service::service_status_text(p);
     service::StatusText modem = service::modem_information_text(p, ctx.ini.rirer, ctx.dirs.private_data);
@@ -99,7 +95,9 @@ int run(Context& ctx, const Args& in) {
     return 0;
 }
 
-Registrar reg({"status", kUsage, &run});
+Registrar reg({"status", "what the Status page shows",
+               {{"", "", "print the service status, modem information, queue counts and counters",
+                 {{"--json", nullptr, "print one JSON object"}}, &run}}});
 
 }  // namespace
 }  // namespace ovr::cli

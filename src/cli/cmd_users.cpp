@@ -8,9 +8,7 @@
 namespace ovr::cli {
 namespace {
 
-constexpr const char* kUsage = "  ovrinsmsctl users list\n";
-
-int list(Context& ctx) {
+int list(Context& ctx, const Invocation&) {
     config::UserFileHandle file;
     if (!config::open_user_file(ctx.dirs.program_data, config::kGenericRead, file))
         return failure(ctx, "cannot read the user file in " + ctx.dirs.program_data);
@@ -20,16 +18,8 @@ int list(Context& ctx) {
     return 0;
 }
 
-int run(Context& ctx, const Args& args) {
-    if (args.empty()) return usage_error(ctx, "users needs a subcommand");
-    if (args[0] == "list") {
-        if (args.size() != 1) return usage_error(ctx, "usage: users list");
-        return list(ctx);
-    }
-    return usage_error(ctx, "unknown users subcommand \"" + args[0] + "\"");
-}
-
-Registrar reg({"users", kUsage, &run});
+Registrar reg({"users", "the gateway's user accounts",
+               {{"list", "", "print each user's name and full name, separated by a tab", {}, &list}}});
 
 }  // namespace
 }  // namespace ovr::cli

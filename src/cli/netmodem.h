@@ -5,9 +5,8 @@
 
 namespace ovr::cli {
 
-// The words after "modem query".
-int run_modem_query(Context& ctx, const Args& args);
-// The words after "modem list" when they hold --network.
-int run_modem_list_network(Context& ctx, const Args& args);
+int run_modem_query(Context& ctx, const Invocation& inv);
+// "modem list --network".
+int run_modem_list_network(Context& ctx, const Invocation& inv);
 
 }  // namespace ovr::cli

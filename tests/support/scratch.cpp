@@ -54,7 +54,7 @@ std::string bin_path(const std::string& name) { return std::string(OVR_BIN_DIR) 
 RunResult run_program(const std::string& name, const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& env, const std::string& input) {
     RunResult r;
-    std::string path = bin_path(name);
+    std::string path = name.compare(0, 1, "/") == 0 ? name : bin_path(name);
     std::vector<std::string> argv_s{path};
     argv_s.insert(argv_s.end(), args.begin(), args.end());
     std::vector<char*> argv;

@@ -31,8 +31,9 @@ struct RunResult {
     std::string err;
 };
 
-// Runs a program of the build (build/bin/NAME) with the arguments, extra
-// environment variables and standard input given.
+// Runs a program of the build (build/bin/NAME, or NAME when it is an absolute
+// path) with the arguments, extra environment variables and standard input
+// given.
 RunResult run_program(const std::string& name, const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& env = {}, const std::string& input = {});
 
