@@ -48,8 +48,8 @@ DeviceQueryOptions quick(Ui* ui = nullptr) {
 }
 
 TEST(NetworkModem, GoodDeviceAnswersWithItsNameIdAndMmsSettings) {
-    Device d("good");
     int before = open_descriptors();
+    Device d("good");
     DeviceInfo info;
     ASSERT_TRUE(QueryNetworkModemInfo(d.server.address(), info, quick()));
     EXPECT_EQ(info.name, "Ovrin Phone");
@@ -58,8 +58,8 @@ TEST(NetworkModem, GoodDeviceAnswersWithItsNameIdAndMmsSettings) {
     EXPECT_TRUE(QueryNetworkModemMms(d.server.address(), url, proxy, quick()));
     EXPECT_EQ(url, "http://mms.example.net/");
     EXPECT_EQ(proxy, "10.1.1.1:8080");
+    d.server.stop();  // closes the device's own ends
     EXPECT_EQ(open_descriptors(), before);
-    d.server.stop();
     auto reqs = d.server.requests();
     ASSERT_EQ(reqs.size(), 2u);
     EXPECT_EQ(reqs[0], "GET /init HTTP/1.0\r\n\r\n");  // one request line, no other header
