@@ -4,6 +4,7 @@
 
 #include "cli/console_ui.h"
 #include "cli/netmodem.h"
+#include "config/modem_cache.h"
 #include "config/text.h"
 #include "modem/network_device.h"
 #include "platform/device_browser.h"
@@ -54,20 +55,14 @@ int run_modem_list_network(Context& ctx, const Invocation& inv) {
     std::string why;
     auto browser = make_browser(p, why);
     if (!browser) return device_error(ctx, "network modem discovery unavailable: " + why);
+    config::set_modem_browser(std::move(browser));
     std::atomic<bool> keep_going{true};
-    std::vector<platform::FoundDevice> seen;
-    auto r = browser->browse(static_cast<uint32_t>(wait), keep_going, [&](const platform::FoundDevice& d) {
-        for (auto& s : seen)
-            if (config::equal_ignoring_case(s.name, d.name)) {
-                s = d;
-                return;
-            }
-        seen.push_back(d);
-    }, why);
-    if (r == platform::BrowseResult::Unavailable) return device_error(ctx, "network modem discovery unavailable: " + why);
-    for (const auto& d : seen) {
-        ctx.out << modem::kNetworkModemPrefix << d.name;
-        if (addresses) ctx.out << "\t" << d.host_port();
+    if (config::FindOvrinSMSModem(0, 0, static_cast<uint32_t>(wait), keep_going, &why) ==
+        platform::BrowseResult::Unavailable)
+        return device_error(ctx, "network modem discovery unavailable: " + why);
+    for (auto* r = config::OvrinsmsModemCacheHead(); r; r = r->link()) {
+        ctx.out << modem::kNetworkModemPrefix << r->name;
+        if (addresses) ctx.out << "\t" << config::cached_modem_address(r->name).value_or("");
         ctx.out << "\n";
     }
     return 0;
