@@ -3,6 +3,7 @@
 
 #include "cli/cli.h"
 #include "cli/console_ui.h"
+#include "cli/netmodem.h"
 #include "modem/channel.h"
 #include "modem/entries.h"
 #include "modem/sequences.h"
@@ -16,7 +17,9 @@ int section_name(Context& ctx, const Invocation& inv) {
     return 0;
 }
 
-int list(Context& ctx, const Invocation&) {
+int list(Context& ctx, const Invocation& inv) {
+    if (inv.has("--network")) return run_modem_list_network(ctx, inv);
+    if (inv.has("--wait") || inv.has("--addresses")) return usage_error(ctx, "--wait and --addresses go with --network");
     platform::Platform p = platform::make_platform();
     ConsoleUi ui(ctx.err, false);
     for (const auto& name : modem::ListTapiModems(*p.tapi, ui)) ctx.out << name << "\n";
@@ -34,14 +37,25 @@ Registrar reg({
     "modem",
     "the local modems and the modem test",
     {
-        {"list", "", "print the modems installed as line devices", {}, &list},
+        {"list", "", "print the modems installed as line devices, or the network devices discovered",
+         {{"--network", nullptr, "discover network modem devices instead"},
+          {"--wait", "S", "seconds of discovery (default 3)"},
+          {"--addresses", nullptr, "print each device's ADDRESS:PORT after a tab"}},
+         &list},
+        {"query", "DEVICE", "ask a network modem device \"GET /init\" and print its answer",
+         {{"--mms", nullptr, "succeed only when the device names an MMS server URL"},
+          {"--wait", "S", "seconds of discovery for a device name (default 5)"},
+          {"--timeout", "S", "seconds the reply may keep the reader waiting (default 120)"},
+          {"--transcript", nullptr, "print the exchange on standard error"}},
+         &run_modem_query},
         {"test", "NAME", "test a modem as the Modem page does",
          {{"--pin", "PIN", "the SIM's PIN, when it asks for one"},
           {"--transcript", nullptr, "print the AT dialogue on standard error"}},
          &test},
         {"section-name", "ENTRY", "print the INI section name of a modem entry", {}, &section_name},
     },
-    "NAME is a line name from \"modem list\" or a port such as COM3:.\n",
+    "NAME is a line name from \"modem list\" or a port such as COM3:.\n"
+    "DEVICE is a network device's name or ADDRESS:PORT (\"OvrinSMSModem - \" may lead).\n",
 });
 
 }  // namespace
