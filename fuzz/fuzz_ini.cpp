@@ -21,6 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     for (const std::string& name : ini::section_names_in(text)) (void)ini::value_in(text, name, key);
     (void)ini::value_in(text, section, key);
+    (void)ini::string_in(text, section, key, key, a);
+    (void)ini::section_in(text, section, b);
 
     const std::string value = "v4lue";
     auto written = ini::edited_text(text, section, key, value);

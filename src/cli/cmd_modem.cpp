@@ -4,6 +4,7 @@
 #include "cli/cli.h"
 #include "cli/console_ui.h"
 #include "cli/json_text.h"
+#include "cli/netmodem.h"
 #include "modem/channel.h"
 #include "modem/entries.h"
 #include "modem/sequences.h"
@@ -18,6 +19,8 @@ int section_name(Context& ctx, const Invocation& inv) {
 }
 
 int list(Context& ctx, const Invocation& inv) {
+    if (inv.has("--network")) return run_modem_list_network(ctx, inv);
+    if (inv.has("--wait") || inv.has("--addresses")) return usage_error(ctx, "--wait and --addresses go with --network");
     platform::Platform p = platform::make_platform();
     ConsoleUi ui(ctx.err, false);
     std::vector<std::string> names = modem::ListTapiModems(*p.tapi, ui);
@@ -44,9 +47,19 @@ Registrar reg({
     "modem",
     "the local modems and the modem test",
     {
-        {"list", "", "print the modems installed as line devices", {{"--json", nullptr, "print one JSON array of the names"}},
+        {"list", "", "print the modems installed as line devices, or the network devices discovered",
+         {{"--json", nullptr, "print one JSON array of the names (line devices)"},
+          {"--network", nullptr, "discover network modem devices instead"},
+          {"--wait", "S", "seconds of discovery (default 3)"},
+          {"--addresses", nullptr, "print each device's ADDRESS:PORT after a tab"}},
          &list,
-         "Exit status 1 and \"no modems found\" on standard error when there is none.\n"},
+         "Exit status 1 and \"no modems found\" on standard error when there is no line device.\n"},
+        {"query", "DEVICE", "ask a network modem device \"GET /init\" and print its answer",
+         {{"--mms", nullptr, "succeed only when the device names an MMS server URL"},
+          {"--wait", "S", "seconds of discovery for a device name (default 5)"},
+          {"--timeout", "S", "seconds the reply may keep the reader waiting (default 120)"},
+          {"--transcript", nullptr, "print the exchange on standard error"}},
+         &run_modem_query},
         {"test", "NAME", "test a modem as the Modem page does",
          {{"--pin", "PIN", "the SIM's PIN, when it asks for one"},
           {"--transcript", nullptr, "print the AT dialogue on standard error"}},
@@ -54,7 +67,8 @@ Registrar reg({
         {"section-name", "ENTRY", "print the INI section name of a modem entry", {}, &section_name},
     },
     "NAME is a line name from \"modem list\" or a port such as COM3:. Without a modem,\n"
-    "\"ovrinsms-modemsim --link PATH\" plays one on a pty (see its --help).\n",
+    "\"ovrinsms-modemsim --link PATH\" plays one on a pty (see its --help).\n"
+    "DEVICE is a network device's name or ADDRESS:PORT (\"OvrinSMSModem - \" may lead).\n",
 });
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "config/ini.h"
 #include "config/support.h"
 #include "platform/fs.h"
 
@@ -28,7 +29,8 @@ std::optional<std::string> unreadable_reason(const std::string& path) {
         if (errno == ENOENT || errno == ENOTDIR) return "no such file: " + path;
         return "cannot read " + path + ": " + std::strerror(errno);
     }
-    if (!S_ISREG(st.st_mode)) return "not a file: " + path;
+    if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
+    if (static_cast<uint64_t>(st.st_size) > config::ini::kMaxFileBytes) return path + " is larger than 64 MiB";
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return "cannot read " + path + ": " + std::strerror(errno);
     close(fd);

@@ -10,7 +10,8 @@
 namespace ovr::cli {
 
 // Nothing when PATH is a regular file this process can read; else "no such
-// file: PATH", "not a file: PATH" or "cannot read PATH: <reason>".
+// file: PATH", "PATH is not a regular file", "PATH is larger than 64 MiB"
+// or "cannot read PATH: <reason>".
 std::optional<std::string> unreadable_reason(const std::string& path);
 
 // After a refused write of PATH: "cannot write PATH: <reason>", naming a

@@ -81,6 +81,8 @@ int IPV6OpenSocket(int, int) {
     return s < 0 ? -1 : s;
 }
 
+int closesocket(int sock) { return sock < 0 ? 0 : close(sock); }
+
 std::vector<InetAddress> resolve_host(std::string_view host, uint32_t port) {
     std::vector<InetAddress> out;
     host = strip_brackets(host);

@@ -23,6 +23,8 @@ inline constexpr std::string_view kDeviceHostPrefix = "ovrinsmsmodem_";
 // A stream socket (IPv6, or IPv4 where IPv6 is unavailable), or -1. The two
 // arguments are the library's traditional zeros and are not used.
 int IPV6OpenSocket(int = 0, int = 0);
+// Closes a socket of IPV6OpenSocket; -1 is ignored.
+int closesocket(int sock);
 
 // Connects the socket to the host and port; 0 when connected, -1 otherwise.
 // The host is a name, an IPv4 address, an IPv6 address with or without

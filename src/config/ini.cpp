@@ -40,12 +40,20 @@ int compare_ci(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
-inline bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+// The blanks of the profile functions: the C white-space set and Ctrl-Z,
+// which old DOS tools left at the end of files.
+inline bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a'; }
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
     while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
     return s;
+}
+
+// A name or value is used as the C string it would be: a NUL byte ends it.
+std::string_view c_string(std::string_view s) {
+    size_t nul = s.find('\0');
+    return nul == std::string_view::npos ? s : s.substr(0, nul);
 }
 
 std::string_view cut(std::string_view s, size_t size) {
@@ -77,45 +85,53 @@ void for_each_line(std::string_view text, F&& f) {
     }
 }
 
-enum class Kind { Blank, Comment, Header, Entry };
+enum class Kind { Blank, Header, Entry };
 
-// What a line is, with its section name or key and value. A line is read as
-// the C string it would be: a NUL byte ends it.
+// What a line is, with its section name or key and value. Every line that is
+// neither blank nor a header is an entry, ";" lines too: they can be read by
+// name, and only the listings leave them out. A "[" line without "]" is an
+// entry as well.
 struct Classified {
     Kind kind = Kind::Blank;
     std::string_view name;   // section name or key
     std::string_view value;
     bool has_value = false;
+    bool blank_name = false;  // nothing before the "=" (a NUL-cut name is not blank)
+    bool comment() const { return !name.empty() && name.front() == ';'; }
 };
 
 Classified classify(std::string_view content) {
-    if (const void* nul = std::memchr(content.data(), '\0', content.size()))
-        content = content.substr(0, static_cast<const char*>(nul) - content.data());
     Classified c;
-    size_t p = 0;
-    while (p < content.size() && is_blank(content[p])) ++p;
-    content.remove_prefix(p);
-    if (content.empty()) return c;
-    if (content.front() == '[') {
-        c.kind = Kind::Header;
-        size_t close = content.rfind(']');
-        c.name = trim(close == 0 || close == std::string_view::npos ? content.substr(1) : content.substr(1, close - 1));
-        return c;
-    }
-    if (content.front() == ';') {
-        c.kind = Kind::Comment;
-        return c;
+    std::string_view t = trim(content);
+    if (t.empty()) return c;
+    if (t.front() == '[') {
+        size_t close = t.rfind(']');
+        if (close != std::string_view::npos) {
+            // "[a]b" names "a"; "[a]b]" names "a]b": the last "]" closes it.
+            c.kind = Kind::Header;
+            c.name = c_string(trim(t.substr(1, close - 1)));
+            return c;
+        }
     }
     c.kind = Kind::Entry;
-    size_t eq = content.find('=');
-    if (eq == std::string_view::npos) {
-        c.name = trim(content);
-    } else {
-        c.name = trim(content.substr(0, eq));
-        c.value = trim(content.substr(eq + 1));
+    size_t eq = t.find('=');
+    std::string_view name = t;
+    if (eq != std::string_view::npos) {
+        name = trim(t.substr(0, eq));
+        c.value = c_string(trim(t.substr(eq + 1)));
         c.has_value = true;
     }
+    c.blank_name = name.empty();
+    c.name = c_string(name);
     return c;
+}
+
+// An "=" line right after another entry with an empty name is dropped, as the
+// services' reader drops it; `prev_empty` carries that state along a section.
+bool dropped(const Classified& c, std::optional<bool>& prev_empty) {
+    if (c.blank_name && prev_empty.value_or(false)) return true;
+    prev_empty = c.name.empty();
+    return false;
 }
 
 // ------------------------------------------------------------------ parse
@@ -165,6 +181,9 @@ std::shared_ptr<Parsed> parse(std::string text) {
     auto span_of = [&](std::string_view part) {
         return Span{static_cast<uint32_t>(part.data() - t.data()), static_cast<uint32_t>(part.size())};
     };
+    // The lines before the first header form the section named "".
+    p->sections.emplace_back();
+    std::optional<bool> prev_empty;
     for_each_line(t, [&](const Line& line) {
         Classified c = classify(t.substr(line.start, line.end - line.start));
         if (c.kind == Kind::Header) {
@@ -172,8 +191,8 @@ std::shared_ptr<Parsed> parse(std::string text) {
             s.name = span_of(c.name);
             s.first_entry = static_cast<uint32_t>(p->entries.size());
             p->sections.push_back(std::move(s));
-        } else if (c.kind == Kind::Entry && !p->sections.empty()) {
-            // Lines before the first section header belong to no section.
+            prev_empty.reset();
+        } else if (c.kind == Kind::Entry && !dropped(c, prev_empty)) {
             p->entries.push_back(Entry{span_of(c.name), span_of(c.value), c.has_value});
             ++p->sections.back().entry_count;
         }
@@ -214,7 +233,8 @@ enum class ReadStatus { Ok, Missing, Failed };
 // Reads the whole file through one descriptor; the key is taken before the
 // bytes so that a change during the read shows as a changed key later.
 ReadStatus read_whole(const std::string& path, std::string& out, FileKey* key) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never waits on a fifo or a device that bears the file's name.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > kMaxFileBytes) {
@@ -378,10 +398,13 @@ private:
 
 bool has_break(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos; }
 
-bool valid_section(std::string_view s) { return !s.empty() && !has_break(s) && s.find(']') == std::string_view::npos; }
+// The section "" (the lines before the first header) and the key "" (an
+// "=" line) are real places the services read, so both can be written.
+bool valid_section(std::string_view s) { return !has_break(s) && s.find(']') == std::string_view::npos; }
 
 bool valid_key(std::string_view k) {
-    return !k.empty() && !has_break(k) && k.find('=') == std::string_view::npos && k.front() != '[' && k.front() != ';';
+    return !has_break(k) && k.find('=') == std::string_view::npos &&
+           (k.empty() || (k.front() != '[' && k.front() != ';'));
 }
 
 std::string_view eol_of(std::string_view text) {
@@ -391,27 +414,33 @@ std::string_view eol_of(std::string_view text) {
     return "\n";
 }
 
-// Where a section lies in the text: its header line and the lines up to the
-// next header.
+// Where a section lies in the text: its header line (none for the section
+// "", which is the text before the first header) and its lines up to the next
+// header.
 struct Located {
     bool found = false;
-    std::vector<Line> lines;  // header first, then the section's lines
-    size_t end = 0;           // text offset where the next section begins (or the end)
+    std::optional<Line> header;
+    std::vector<Line> body;
+    size_t start = 0, end = 0;  // the section's text, header included
 };
 
 Located locate_section(std::string_view text, std::string_view section) {
     Located loc;
+    loc.found = section.empty();
     for_each_line(text, [&](const Line& line) {
         Classified c = classify(text.substr(line.start, line.end - line.start));
         if (c.kind == Kind::Header) {
-            if (loc.found) {
-                loc.end = line.start;
-                return false;
+            if (loc.found) return false;
+            if (equal_ci(c.name, section)) {
+                loc.found = true;
+                loc.header = line;
+                loc.start = line.start;
+                loc.end = line.next;
             }
-            if (equal_ci(c.name, section)) loc.found = true;
+            return true;
         }
         if (loc.found) {
-            loc.lines.push_back(line);
+            loc.body.push_back(line);
             loc.end = line.next;
         }
         return true;
@@ -432,43 +461,54 @@ std::optional<std::string> edit_key(const std::string& text, std::string_view se
         out.append(key).append("=").append(*value).append(eol);
         return out;
     }
-    const Line* last_entry = &loc.lines.front();
-    for (size_t i = 1; i < loc.lines.size(); ++i) {
-        const Line& line = loc.lines[i];
+    // A new key goes after the section's last entry (comments at the end of
+    // a section usually belong to the next one), else after the header, else
+    // (the section "") just before the first header.
+    size_t at = loc.header ? loc.header->next : loc.end;
+    std::optional<bool> prev_empty;
+    for (const Line& line : loc.body) {
         Classified c = classify(std::string_view(text).substr(line.start, line.end - line.start));
-        if (c.kind != Kind::Entry) continue;
+        if (c.kind != Kind::Entry || dropped(c, prev_empty)) continue;
         if (equal_ci(c.name, key)) {
-            std::string out;
-            if (!value) {
-                out = text.substr(0, line.start) + text.substr(line.next);
-            } else {
-                std::string replaced = std::string(c.name) + "=" + std::string(*value);
-                if (text.compare(line.start, line.end - line.start, replaced) == 0) return std::nullopt;
-                out = text.substr(0, line.start) + replaced + text.substr(line.end);
-            }
-            return out;
+            if (!value) return text.substr(0, line.start) + text.substr(line.next);
+            std::string replaced = std::string(c.name) + "=" + std::string(*value);
+            if (text.compare(line.start, line.end - line.start, replaced) == 0) return std::nullopt;
+            return text.substr(0, line.start) + replaced + text.substr(line.end);
         }
-        last_entry = &line;
+        if (!c.comment()) at = line.next;
     }
     if (!value) return std::nullopt;
-    std::string added = std::string(key) + "=" + std::string(*value) + std::string(eol);
-    std::string out = text.substr(0, last_entry->next);
-    if (last_entry->next == last_entry->end) out += eol;  // the last line had no line end
-    out += added;
-    out += text.substr(last_entry->next);
+    std::string out = text.substr(0, at);
+    if (at > 0 && text[at - 1] != '\n' && text[at - 1] != '\r') out += eol;  // the line had no line end
+    out.append(key).append("=").append(*value).append(eol);
+    out += text.substr(at);
     return out;
 }
 
 std::optional<std::string> edit_section(const std::string& text, std::string_view section) {
     Located loc = locate_section(text, section);
-    if (!loc.found) return std::nullopt;
-    return text.substr(0, loc.lines.front().start) + text.substr(loc.end);
+    if (!loc.found || loc.start == loc.end) return std::nullopt;
+    return text.substr(0, loc.start) + text.substr(loc.end);
+}
+
+// Under the write lock no other writer of the file is between its temporary
+// file and the rename, so a temporary file still there was left by a writer
+// that died: it goes before the next write.
+void remove_stale_temporaries(const std::string& path) {
+    std::string dir = platform::fs::parent_directory(path);
+    std::string pattern = "." + platform::fs::base_name(path) + ".??????";
+    std::vector<std::string> stale;
+    platform::fs::scan_directory(dir, pattern, [&](std::string_view name, bool is_dir) {
+        if (!is_dir) stale.emplace_back(name);
+    });
+    for (const std::string& name : stale) ::unlink((dir + name).c_str());
 }
 
 template <class Edit>
 bool modify(const std::string& path, Edit&& edit) {
     WriteLock lock(path);
     if (!lock.held()) return false;
+    remove_stale_temporaries(path);
     std::string text;
     ReadStatus st = read_whole(path, text, nullptr);
     if (st == ReadStatus::Failed) return false;
@@ -500,67 +540,103 @@ std::vector<std::string> cut_list(const std::vector<std::string>& entries, size_
     return out;
 }
 
-std::optional<std::string> read_value(const std::string& path, std::string_view section, std::string_view key) {
-    section = trim(section);
-    key = trim(key);
-    if (key.empty()) return std::nullopt;
-    auto parsed = cache().get(path);
-    if (!parsed) return std::nullopt;
+namespace {
+
+// A value wrapped in a matching pair of quotes loses them; the cut to the
+// buffer comes after.
+std::string unquoted_cut(std::string_view value, size_t size) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return std::string(cut(value, size));
+}
+
+// The listings' rules: entries with neither a name nor "=" and ";" lines are
+// left out; the key listing also leaves out lines without "=". The section is
+// matched as given, blanks and all.
+template <class Out>
+std::vector<std::string> list_entries(const Parsed* parsed, std::string_view section, size_t size, Out&& out_of) {
+    std::vector<std::string> out;
+    if (!parsed) return out;
     const Section* s = parsed->find_section(section);
+    if (!s) return out;
+    for (uint32_t i = s->first_entry; i < s->first_entry + s->entry_count; ++i) {
+        const Entry& e = parsed->entries[i];
+        std::string_view name = parsed->view(e.key);
+        if ((name.empty() && !e.has_value) || (!name.empty() && name.front() == ';')) continue;
+        if (std::optional<std::string> line = out_of(name, e, *parsed)) out.push_back(std::move(*line));
+    }
+    return cut_list(out, size);
+}
+
+}  // namespace
+
+namespace {
+
+std::optional<std::string> value_of(const Parsed* parsed, std::string_view section, std::string_view key) {
+    if (!parsed) return std::nullopt;
+    const Section* s = parsed->find_section(trim(section));
     if (!s) return std::nullopt;
-    const Entry* e = parsed->find_entry(*s, key);
+    const Entry* e = parsed->find_entry(*s, trim(key));
     if (!e || !e->has_value) return std::nullopt;
     return std::string(parsed->view(e->value));
 }
 
+std::string string_of(const Parsed* parsed, std::string_view section, std::string_view key, std::string_view def,
+                      size_t size) {
+    if (std::optional<std::string> v = value_of(parsed, section, key)) return unquoted_cut(*v, size);
+    // The default loses its trailing spaces, but never its first character.
+    while (def.size() > 1 && def.back() == ' ') def.remove_suffix(1);
+    return unquoted_cut(def, size);
+}
+
+std::vector<std::string> section_of(const Parsed* parsed, std::string_view section, size_t size) {
+    return list_entries(parsed, section, size,
+                        [](std::string_view name, const Entry& e, const Parsed& p) -> std::optional<std::string> {
+                            std::string line(name);
+                            if (e.has_value) line.append("=").append(p.view(e.value));
+                            return line;
+                        });
+}
+
+}  // namespace
+
+std::optional<std::string> read_value(const std::string& path, std::string_view section, std::string_view key) {
+    return value_of(cache().get(path).get(), section, key);
+}
+
 std::string read_string(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view def, size_t size) {
-    std::optional<std::string> v = read_value(path, section, key);
-    if (v) {
-        std::string_view value = *v;
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-            value = value.substr(1, value.size() - 2);
-        return std::string(cut(value, size));
-    }
-    while (!def.empty() && def.back() == ' ') def.remove_suffix(1);
-    return std::string(cut(def, size));
+    return string_of(cache().get(path).get(), section, key, def, size);
 }
 
 std::vector<std::string> read_section(const std::string& path, std::string_view section, size_t size) {
-    std::vector<std::string> out;
-    auto parsed = cache().get(path);
-    if (!parsed) return out;
-    const Section* s = parsed->find_section(trim(section));
-    if (!s) return out;
-    for (uint32_t i = s->first_entry; i < s->first_entry + s->entry_count; ++i) {
-        const Entry& e = parsed->entries[i];
-        if (e.key.len == 0) continue;
-        std::string line(parsed->view(e.key));
-        if (e.has_value) line.append("=").append(parsed->view(e.value));
-        out.push_back(std::move(line));
-    }
-    return cut_list(out, size);
+    return section_of(cache().get(path).get(), section, size);
+}
+
+std::string string_in(std::string_view text, std::string_view section, std::string_view key, std::string_view def,
+                      size_t size) {
+    return string_of(parse(std::string(text)).get(), section, key, def, size);
+}
+
+std::vector<std::string> section_in(std::string_view text, std::string_view section, size_t size) {
+    return section_of(parse(std::string(text)).get(), section, size);
 }
 
 std::vector<std::string> read_section_names(const std::string& path, size_t size) {
     std::vector<std::string> out;
     auto parsed = cache().get(path);
     if (!parsed) return out;
-    for (const Section& s : parsed->sections) out.emplace_back(parsed->view(s.name));
+    for (const Section& s : parsed->sections)
+        if (s.name.len != 0) out.emplace_back(parsed->view(s.name));
     return cut_list(out, size);
 }
 
 std::vector<std::string> read_key_names(const std::string& path, std::string_view section, size_t size) {
-    std::vector<std::string> out;
-    auto parsed = cache().get(path);
-    if (!parsed) return out;
-    const Section* s = parsed->find_section(trim(section));
-    if (!s) return out;
-    for (uint32_t i = s->first_entry; i < s->first_entry + s->entry_count; ++i) {
-        const Entry& e = parsed->entries[i];
-        if (e.key.len != 0) out.emplace_back(parsed->view(e.key));
-    }
-    return cut_list(out, size);
+    return list_entries(cache().get(path).get(), section, size,
+                        [](std::string_view name, const Entry& e, const Parsed&) -> std::optional<std::string> {
+                            if (!e.has_value) return std::nullopt;
+                            return std::string(name);
+                        });
 }
 
 bool write_string(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
@@ -573,7 +649,6 @@ bool write_string(const std::string& path, std::string_view section, std::string
 bool remove_key(const std::string& path, std::string_view section, std::string_view key) {
     section = trim(section);
     key = trim(key);
-    if (key.empty()) return false;
     return modify(path, [&](const std::string& text, bool missing) -> std::optional<std::string> {
         if (missing) return std::nullopt;
         return edit_key(text, section, key, std::nullopt);
@@ -598,17 +673,13 @@ bool write_profile(const std::string& path, std::string_view section, std::optio
 std::vector<std::string> section_names_in(std::string_view text) {
     auto parsed = parse(std::string(text));
     std::vector<std::string> out;
-    for (const Section& s : parsed->sections) out.emplace_back(parsed->view(s.name));
+    for (const Section& s : parsed->sections)
+        if (s.name.len != 0) out.emplace_back(parsed->view(s.name));
     return out;
 }
 
 std::optional<std::string> value_in(std::string_view text, std::string_view section, std::string_view key) {
-    auto parsed = parse(std::string(text));
-    const Section* s = parsed->find_section(trim(section));
-    if (!s) return std::nullopt;
-    const Entry* e = parsed->find_entry(*s, trim(key));
-    if (!e || !e->has_value) return std::nullopt;
-    return std::string(parsed->view(e->value));
+    return value_of(parse(std::string(text)).get(), section, key);
 }
 
 std::optional<std::string> edited_text(const std::string& text, std::string_view section,
@@ -617,7 +688,6 @@ std::optional<std::string> edited_text(const std::string& text, std::string_view
     if (!key) return edit_section(text, section);
     std::string_view k = trim(*key);
     if (value && (!valid_section(section) || !valid_key(k) || has_break(*value))) return std::nullopt;
-    if (k.empty()) return std::nullopt;
     return edit_key(text, section, k, value);
 }
 

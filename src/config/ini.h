@@ -1,8 +1,11 @@
 // INI files with the profile-string semantics the gateway's services expect:
 // sections and keys matched without regard to letter case, the first matching
-// section and key win, blanks around names and values are not part of them, a
-// value wrapped in a matching pair of quotes reads without them, and every
-// read is cut to the buffer size its caller names.
+// section and key win, blanks (the C white space and Ctrl-Z) around names and
+// values are not part of them, a value wrapped in a matching pair of quotes
+// reads without them, and every read is cut to the buffer size its caller
+// names. The lines before the first header are the section named "", a line
+// beginning with "=" is the key named "", and a ";" line is an entry that the
+// listings leave out; a "[" line without "]" is an entry too.
 //
 // Writes edit the file's text in place: the lines a write does not touch keep
 // every byte (comments, blank lines, odd spacing, line ends). A write replaces
@@ -30,8 +33,10 @@ inline constexpr size_t kDefaultBuffer = 32768;
 // writes fail, so no file can make the console allocate without bound.
 inline constexpr uint64_t kMaxFileBytes = 64u << 20;
 
-// The value of KEY in SECTION, or the default (without its trailing blanks),
-// cut to size - 1 characters as a read into a buffer of `size` would be.
+// The value of KEY in SECTION, or the default (without its trailing spaces,
+// but never shorter than one character), either one without a matching pair
+// of quotes, then cut to size - 1 characters as a read into a buffer of
+// `size` would be. Section and key are trimmed.
 std::string read_string(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view def = {}, size_t size = kDefaultBuffer);
 
@@ -39,18 +44,20 @@ std::string read_string(const std::string& path, std::string_view section, std::
 std::optional<std::string> read_value(const std::string& path, std::string_view section, std::string_view key);
 
 // "key=value" entries of the first matching section (a key without "=" gives
-// its name alone), section names, and key names: each list cut as a buffer of
-// `size` characters holding NUL-separated strings would cut it (the last entry
-// may be cut short; comment lines are never listed).
+// its name alone), section names (never ""), and key names (only keys with
+// "="): each list cut as a buffer of `size` characters holding NUL-separated
+// strings would cut it (the last entry may be cut short; ";" lines are never
+// listed). The section is matched as given, not trimmed.
 std::vector<std::string> read_section(const std::string& path, std::string_view section, size_t size = kDefaultBuffer);
 std::vector<std::string> read_section_names(const std::string& path, size_t size = kDefaultBuffer);
 std::vector<std::string> read_key_names(const std::string& path, std::string_view section,
                                         size_t size = kDefaultBuffer);
 
 // Writes KEY=VALUE (an empty value writes "KEY="), creating the file and the
-// section as needed. Fails when the file cannot be read or written, or when a
-// name or value would break the file's structure (a line break or NUL anywhere,
-// "=" in a key, "]" in a section name, a key beginning with "[" or ";").
+// section as needed (the section "" is the text before the first header).
+// Fails when the file cannot be read or written, or when a name or value would
+// break the file's structure (a line break or NUL anywhere, "=" in a key, "]"
+// in a section name, a key beginning with "[" or ";").
 bool write_string(const std::string& path, std::string_view section, std::string_view key, std::string_view value);
 // Removes the key's line; true when the key is gone afterwards.
 bool remove_key(const std::string& path, std::string_view section, std::string_view key);
@@ -72,6 +79,11 @@ std::vector<std::string> cut_list(const std::vector<std::string>& entries, size_
 // (nothing when the write changes nothing or is refused).
 std::vector<std::string> section_names_in(std::string_view text);
 std::optional<std::string> value_in(std::string_view text, std::string_view section, std::string_view key);
+// read_string and read_section on a text already read (from a descriptor the
+// caller opened with care, say).
+std::string string_in(std::string_view text, std::string_view section, std::string_view key,
+                      std::string_view def = {}, size_t size = kDefaultBuffer);
+std::vector<std::string> section_in(std::string_view text, std::string_view section, size_t size = kDefaultBuffer);
 std::optional<std::string> edited_text(const std::string& text, std::string_view section,
                                        std::optional<std::string_view> key, std::optional<std::string_view> value);
 

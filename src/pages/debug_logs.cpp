@@ -69,8 +69,11 @@ void DebugLogsPage::click_check(size_t i) {
 
 void DebugLogsPage::press_view(size_t i) {
     if (i >= kLogs || !rows_[i].view.enabled) return;
-    // Open the file as it is spelled on disk.
+    // Open the file as it is spelled on disk. The services' users can write
+    // the data directory and the editor may run elevated: a log that is a
+    // link (or no file) is not opened.
     auto found = platform::fs::list_directory(ctx().dirs.program_data, kSpecs[i].log);
+    if (!found.empty() && (found.front().is_symlink || found.front().is_directory)) return;
     std::string path = found.empty() ? log_file(i) : ctx().dirs.program_data + found.front().name;
     ui().run_editor(path);  // a failure to start is not reported
 }

@@ -1,5 +1,10 @@
 #include "pages/mms_details.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -14,14 +19,27 @@ namespace fs = platform::fs;
 namespace {
 
 // Bytes of a file from its start, at most `max`; nothing when it cannot be
-// opened.
+// opened, is a link (the received directory is the gateway users' to write)
+// or is no regular file.
 std::optional<std::string> read_head(const std::string& path, size_t max) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return std::nullopt;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
     std::string text(max, '\0');
-    size_t n = std::fread(text.data(), 1, max, f);
-    std::fclose(f);
-    text.resize(n);
+    size_t got = 0;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        while (got < max) {
+            ssize_t r = read(fd, text.data() + got, max - got);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) break;
+            got += static_cast<size_t>(r);
+        }
+    } else {
+        close(fd);
+        return std::nullopt;
+    }
+    close(fd);
+    text.resize(got);
     return text;
 }
 
@@ -34,6 +52,30 @@ bool stays_inside(const std::string& rel) {
         size_t end = rel.find('/', start);
         if (end == std::string::npos) end = rel.size();
         if (rel.compare(start, end - start, "..") == 0 && end - start == 2) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// False when a step of `rel` below `base` is a link, or is not a directory
+// where one is needed, or its last is no regular file: a link the gateway's
+// users planted in a content directory is never handed to an editor or
+// viewer (which may run elevated). A missing part is left to the viewer to
+// report.
+bool plain_file_below(const std::string& base, const std::string& rel) {
+    std::string path = base;
+    size_t start = 0;
+    while (start < rel.size()) {
+        size_t end = rel.find('/', start);
+        if (end == std::string::npos) end = rel.size();
+        if (end > start) {
+            if (!path.empty() && path.back() != '/') path += '/';
+            path.append(rel, start, end - start);
+            struct stat st {};
+            if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+            bool last = rel.find_first_not_of('/', end) == std::string::npos;
+            if (last ? !S_ISREG(st.st_mode) : !S_ISDIR(st.st_mode)) return false;
+        }
         start = end + 1;
     }
     return true;
@@ -70,7 +112,7 @@ std::string MmsDetails::part_path(int entry) const {
     for (char& c : rel) {
         if (c == '\\') c = '/';
     }
-    if (!stays_inside(rel)) return {};
+    if (!stays_inside(rel) || !plain_file_below(mms_directory_, rel)) return {};
     return mms_directory_ + rel;
 }
 

@@ -41,6 +41,8 @@ bool exists(const std::string& path);
 // True when the entry exists and is not a directory.
 bool regular_file_exists(const std::string& path);
 bool is_directory(const std::string& path);
+// True when the entry itself is a symbolic link.
+bool is_symlink(const std::string& path);
 
 // "*" and "?" wildcards, letters compared without regard to case.
 bool wildcard_match(std::string_view pattern, std::string_view name);
@@ -70,14 +72,19 @@ bool remove_file(const std::string& path);
 bool remove_empty_directory(const std::string& path);
 bool rename_entry(const std::string& from, const std::string& to);
 
+// The longest path the services can hold (their buffers are one longer).
+inline constexpr size_t kMaxPathChars = 260;
+
 // Deletes D and what it holds: files and links are removed (a link is never
 // followed), directories whose names do not begin with "." are deleted in
 // turn, dot-named directories are left alone. A directory that is not empty
-// afterwards stays. Nothing is reported.
-void recursive_delete(const std::string& dir);
+// afterwards stays. Works through directory descriptors, so any depth is
+// deleted; a D longer than kMaxPathChars is refused whole. True when D is
+// gone (or was never there); callers that follow the services ignore it.
+bool recursive_delete(const std::string& dir);
 
-// Reads a whole regular file; nothing when it is missing, unreadable, not a
-// regular file or larger than max_bytes.
+// Reads a whole regular file; nothing when it is missing, unreadable, a link,
+// not a regular file (a fifo is never waited on) or larger than max_bytes.
 std::optional<std::string> read_file(const std::string& path, uint64_t max_bytes = 64u << 20);
 
 // Replaces the file with the data: written beside it under a temporary name,

@@ -32,6 +32,7 @@ inline constexpr uint32_t kServiceErrorNormal = 1u;
 // System error numbers.
 inline constexpr uint32_t kErrorFileNotFound = 2;
 inline constexpr uint32_t kErrorAccessDenied = 5;
+inline constexpr uint32_t kErrorFilenameTooLong = 206;   // a path beyond the 260-character room
 inline constexpr uint32_t kErrorCallNotImplemented = 120;
 inline constexpr uint32_t kErrorServiceRequestTimeout = 1053;
 inline constexpr uint32_t kErrorServiceAlreadyRunning = 1056;

@@ -1,6 +1,7 @@
 #include "queue/mms_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,25 +43,40 @@ std::string address_value(const char* rest) {
     return v;
 }
 
-// The first kMaxHeaderBytes bytes of a file, NUL-terminated.
-std::optional<std::string> read_head(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string buf(kMaxHeaderBytes, '\0');
+// Up to `max` bytes from the start of an open file; nothing on a read error.
+std::optional<std::string> read_up_to(int fd, size_t max) {
+    std::string buf(max, '\0');
     size_t got = 0;
-    while (got < kMaxHeaderBytes) {
-        ssize_t r = read(fd, buf.data() + got, kMaxHeaderBytes - got);
+    while (got < max) {
+        ssize_t r = pread(fd, buf.data() + got, max - got, static_cast<off_t>(got));
         if (r < 0 && errno == EINTR) continue;
-        if (r < 0) {
-            close(fd);
-            return std::nullopt;
-        }
+        if (r < 0) return std::nullopt;
         if (r == 0) break;
         got += static_cast<size_t>(r);
     }
-    close(fd);
     buf.resize(got);
     return buf;
+}
+
+// Opens a queue file the way the listings do: a regular file only, never
+// through a link, never waiting on a fifo.
+int open_queue_file(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::optional<std::string> read_head(const std::string& path) {
+    int fd = open_queue_file(path);
+    if (fd < 0) return std::nullopt;
+    auto text = read_up_to(fd, kMaxHeaderBytes);
+    close(fd);
+    return text;
 }
 
 template <typename Fn>
@@ -90,6 +106,12 @@ MmsHeader ParseMmsHeaderText(std::string_view text) {
 
 std::optional<MmsHeader> ReadMmsHeader(const std::string& path) {
     auto text = read_head(path);
+    if (!text) return std::nullopt;
+    return ParseMmsHeaderText(*text);
+}
+
+std::optional<MmsHeader> ReadMmsHeader(int fd) {
+    auto text = read_up_to(fd, kMaxHeaderBytes);
     if (!text) return std::nullopt;
     return ParseMmsHeaderText(*text);
 }
@@ -131,13 +153,25 @@ std::vector<std::string> parse_recipients(const std::vector<std::string>& entrie
     return out;
 }
 
-RoutingCompanion ReadRoutingCompanion(const std::string& path) {
+RoutingCompanion ReadRoutingCompanion(int fd) {
     namespace ini = config::ini;
     RoutingCompanion c;
-    c.sender = ini::read_string(path, "Routing", "SenderAddress", "", kValueBuffer);
-    c.retry_count = parse_decimal(ini::read_string(path, "Routing", "RetryCount", "", kValueBuffer).c_str());
-    c.last_error = ini::read_string(path, "Routing", "LastErrorInfo", "", kValueBuffer);
-    c.recipients = parse_recipients(ini::read_section(path, "Recipients", kValueBuffer));
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || static_cast<uint64_t>(st.st_size) > ini::kMaxFileBytes) return c;
+    auto text = read_up_to(fd, static_cast<size_t>(st.st_size));
+    if (!text) return c;
+    c.sender = ini::string_in(*text, "Routing", "SenderAddress", "", kValueBuffer);
+    c.retry_count = parse_decimal(ini::string_in(*text, "Routing", "RetryCount", "", kValueBuffer).c_str());
+    c.last_error = ini::string_in(*text, "Routing", "LastErrorInfo", "", kValueBuffer);
+    c.recipients = parse_recipients(ini::section_in(*text, "Recipients", kValueBuffer));
+    return c;
+}
+
+RoutingCompanion ReadRoutingCompanion(const std::string& path) {
+    int fd = open_queue_file(path);
+    if (fd < 0) return {};
+    RoutingCompanion c = ReadRoutingCompanion(fd);
+    close(fd);
     return c;
 }
 

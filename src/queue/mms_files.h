@@ -25,8 +25,11 @@ struct MmsContentPart {
 };
 
 // Reads "From:", "To:" and "Subject:" lines (a later line replaces an
-// earlier one). Nothing when the file cannot be opened or read.
+// earlier one). Nothing when the file cannot be opened or read, or is a link
+// or no regular file.
 std::optional<MmsHeader> ReadMmsHeader(const std::string& path);
+// The same from a file the caller opened.
+std::optional<MmsHeader> ReadMmsHeader(int fd);
 MmsHeader ParseMmsHeaderText(std::string_view text);
 
 // The "X-OvrinMMS-Content-Location:" lines, in file order.
@@ -41,8 +44,10 @@ struct RoutingCompanion {
 };
 
 // Values read into 500-byte buffers; the [Recipients] section into one
-// 500-byte buffer, so entries that do not fit are not seen.
+// 500-byte buffer, so entries that do not fit are not seen. Queue files are
+// read only as regular files, never through a link.
 RoutingCompanion ReadRoutingCompanion(const std::string& path);
+RoutingCompanion ReadRoutingCompanion(int fd);
 // The recipients of "key=value" section entries; an entry without "=" ends
 // the reading.
 std::vector<std::string> parse_recipients(const std::vector<std::string>& entries);

@@ -33,10 +33,15 @@ QueueSetup make_queue_setup(const config::Directories& dirs, const config::IniPa
 std::string ResolveOutboundSmsQueue(const QueueSetup& q, std::string_view subdirectory) {
     std::string dir = resolve(q, q.ini.rirer, "RIRER", "QDir", "Q", true);
     if (subdirectory.empty()) return dir;
-    std::string sub = dir;
-    for (char c : subdirectory) sub += (c == ':' || c == '/' || c == '\\') ? '-' : c;
+    std::string name;
+    for (char c : subdirectory) name += (c == ':' || c == '/' || c == '\\') ? '-' : c;
+    // "." and ".." would name the queue or its parent, not a subdirectory;
+    // a name past the path room would be cut by the services.
+    if (name == "." || name == ".." || dir.size() + name.size() + 1 > fs::kMaxPathChars) return dir;
+    std::string sub = dir + name;
     if (!fs::exists(sub)) fs::create_directory(sub);
-    if (!fs::is_directory(sub)) return dir;
+    // A link planted in the queue is not a subdirectory of it.
+    if (!fs::is_directory(sub) || fs::is_symlink(sub)) return dir;
     return sub + '/';
 }
 

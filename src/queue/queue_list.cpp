@@ -50,11 +50,13 @@ struct MessageFile {
     explicit operator bool() const { return fd >= 0; }
 };
 
-// Opens a message file for reading; only regular files, and never waiting
-// on a fifo or device that merely bears a message file's name. One statx on
-// the descriptor serves the type check, the size and the time column.
+// Opens a message file for reading; only regular files, never through a
+// link (queue directories are writable by the gateway's users, and the
+// console may run elevated), and never waiting on a fifo or device that
+// merely bears a message file's name. One statx on the descriptor serves the
+// type check, the size and the time column.
 void open_message_file(const std::string& path, MessageFile& f) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
     if (fd < 0) return;
     struct statx sx {};
     if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME, &sx) != 0 ||
@@ -69,11 +71,6 @@ void open_message_file(const std::string& path, MessageFile& f) {
 }
 
 std::string creation_time_text(const MessageFile& f) { return format_file_time(f.creation); }
-
-std::string creation_time_text(const std::string& path) {
-    auto t = fs::file_times(path);
-    return t ? format_file_time(t->creation) : std::string();
-}
 
 // The message file walk: the files matching the pattern in the base directory
 // and then in each immediate subdirectory, in listing order, as
@@ -113,7 +110,10 @@ void list_received_sms_pattern(QueueList& list, const std::string& base, std::st
         if (list.loaded() >= kMaxListEntries) return;
         MessageFile file;
         open_message_file(dir + name, file);
-        if (!file) return;
+        if (!file) {
+            ++list.skipped;
+            return;
+        }
         auto rec = std::make_unique<SmsFileRecord>();
         ParseSmsFile(file.fd, *rec, file.size);
         convert_display_text(*rec, rec->Data);
@@ -241,7 +241,10 @@ QueueList ListOutboundSms(const QueueSetup& q) {
                       if (list.loaded() >= kMaxListEntries) return;
                       MessageFile file;
                       open_message_file(dir + name, file);
-                      if (!file) return;
+                      if (!file) {
+                          ++list.skipped;
+                          return;
+                      }
                       ParseSmsFile(file.fd, *rec, file.size);
                       if (rec->PhoneNumber[0] == 0) return;
                       append(list, QueueListEntry::build({prefix + name, name, rec->SubmitUser, rec->PhoneNumber,
@@ -265,16 +268,17 @@ QueueList ListOutboundMms(const QueueSetup& q) {
                       }
                       auto companion_name = index->find(companion_path(name));
                       if (!companion_name) return;
-                      const std::string companion = dir + *companion_name;
-                      {
-                          MessageFile check;
-                          open_message_file(companion, check);
-                          if (!check) return;
+                      MessageFile message, companion;
+                      open_message_file(dir + name, message);
+                      open_message_file(dir + *companion_name, companion);
+                      if (!message || !companion) {
+                          ++list.skipped;
+                          return;
                       }
-                      RoutingCompanion c = ReadRoutingCompanion(companion);
+                      RoutingCompanion c = ReadRoutingCompanion(companion.fd);
                       append(list, QueueListEntry::build({prefix + name, name, c.sender,
                                                           recipient_summary(c.recipients),
-                                                          creation_time_text(dir + name),
+                                                          creation_time_text(message),
                                                           outbound_status(c.retry_count, c.last_error)}));
                   });
     return list;
@@ -299,8 +303,11 @@ QueueList ListReceivedMms(const QueueSetup& q, platform::Clock& clock) {
                       const std::string path = dir + name;
                       MessageFile file;
                       open_message_file(path, file);
-                      if (!file) return;
-                      auto h = ReadMmsHeader(path);
+                      if (!file) {
+                          ++list.skipped;
+                          return;
+                      }
+                      auto h = ReadMmsHeader(file.fd);
                       if (!h) return;
                       append(list, QueueListEntry::build(
                                        {prefix + name, name, h->from, h->to, creation_time_text(file), h->subject}));

@@ -49,6 +49,7 @@ private:
 struct QueueList {
     std::vector<std::unique_ptr<QueueListEntry>> entries;   // at most kMaxListEntries
     unsigned total = 0;   // every matching file met, listed or not
+    unsigned skipped = 0; // matching names that are no regular file (links, fifos, ...)
     unsigned loaded() const { return static_cast<unsigned>(entries.size()); }
 };
 

@@ -59,38 +59,127 @@ TEST_F(IniRead, BufferSizeCutsValuesAndDefaults) {
     EXPECT_EQ(ini::read_string(p, "S", "missing", "xyz", 3), "xy");
 }
 
-TEST_F(IniRead, DefaultLosesTrailingBlanksButNotLeadingOnesAndIsNotUnquoted) {
+// The results below that name the services' reader were obtained by tracing
+// Wine's kernel32 profile.c (PROFILE_Load, PROFILE_Find, PROFILE_GetSection,
+// PROFILE_GetSectionNames, PROFILE_CopyEntry, GetPrivateProfileStringW) by hand
+// on each file; Wine itself was not run.
+
+TEST_F(IniRead, DefaultLosesTrailingSpacesButNotToNothingAndIsUnquotedBeforeTheCut) {
     auto p = file("[S]\n");
+    // Reference: GetPrivateProfileStringW strips trailing ' ' while more than
+    // one character is left, then PROFILE_CopyEntry strips a matching quote
+    // pair as for a stored value.
     EXPECT_EQ(ini::read_string(p, "S", "k", "  dflt   "), "  dflt");
-    EXPECT_EQ(ini::read_string(p, "S", "k", "   "), "");
-    EXPECT_EQ(ini::read_string(p, "S", "k", "\"q\""), "\"q\"");
-    EXPECT_EQ(ini::read_string(dir.file("missing.ini"), "S", "k", "d "), "d");
+    EXPECT_EQ(ini::read_string(p, "S", "k", "   "), " ");
+    EXPECT_EQ(ini::read_string(p, "S", "k", "d\t "), "d\t");  // only spaces go
+    EXPECT_EQ(ini::read_string(p, "S", "k", "\"q\"  "), "q");
+    EXPECT_EQ(ini::read_string(p, "S", "k", "'q'"), "q");
+    EXPECT_EQ(ini::read_string(p, "S", "k", "\""), "\"");
+    EXPECT_EQ(ini::read_string(p, "S", "k", "\"abcdef\"", 4), "abc");
+    // With a buffer one larger than the unquoted text Wine drops a character
+    // of it too ("abcde"); the cut here keeps size - 1 characters, as it does
+    // for every other size.
+    EXPECT_EQ(ini::read_string(p, "S", "k", "\"abcdef\"", 7), "abcdef");
+    EXPECT_EQ(ini::read_string(dir.file("missing.ini"), "S", "k", "'d' "), "d");
 }
 
-TEST_F(IniRead, KeyWithoutEqualsIsListedButReadsAsDefault) {
-    auto p = file("[S]\nbare\nempty=\n");
+TEST_F(IniRead, KeysBeforeTheFirstHeaderAreTheSectionNamedEmpty) {
+    auto p = file("top=1\n; note\nbare\n[S]\nk=2\n[]\nlater=3\n");
+    // Reference: PROFILE_Load always starts with a section named "" that
+    // takes the lines before the first header; it is found first, so the
+    // "[]" section's keys are never reached; the section-name listing leaves
+    // out every section named "".
+    EXPECT_EQ(ini::read_string(p, "", "top"), "1");
+    EXPECT_EQ(ini::read_string(p, "  ", "top"), "1");
+    EXPECT_EQ(ini::read_string(p, "S", "top", "none"), "none");
+    EXPECT_EQ(ini::read_string(p, "", "later", "none"), "none");
+    EXPECT_EQ(ini::read_section(p, ""), (Names{"top=1", "bare"}));
+    EXPECT_EQ(ini::read_key_names(p, ""), (Names{"top"}));
+    EXPECT_EQ(ini::read_section_names(p), (Names{"S"}));
+    // Written there too: after the last entry before the first header.
+    ASSERT_TRUE(ini::write_string(p, "", "added", "4"));
+    ASSERT_TRUE(ini::write_string(p, "", "top", "5"));
+    EXPECT_EQ(ovr::test::read_text(p), "top=5\n; note\nbare\nadded=4\n[S]\nk=2\n[]\nlater=3\n");
+    auto q = file("; only a comment\n[S]\n");
+    ASSERT_TRUE(ini::write_string(q, "", "k", "v"));
+    EXPECT_EQ(ovr::test::read_text(q), "; only a comment\nk=v\n[S]\n");
+    ASSERT_TRUE(ini::remove_section(q, ""));  // as the reference drops the whole section
+    EXPECT_EQ(ovr::test::read_text(q), "[S]\n");
+}
+
+TEST_F(IniRead, AnEqualsLineIsTheEntryWithTheEmptyKey) {
+    auto p = file("[S]\n=first\n=second\na=1\n  =  third\n");
+    // Reference: the name before "=" is empty; PROFILE_Find trims the asked
+    // key, so "" and "  " both match it; PROFILE_Load drops an empty-named
+    // line that follows another one ("=second"); both listings show it.
+    EXPECT_EQ(ini::read_string(p, "S", ""), "first");
+    EXPECT_EQ(ini::read_string(p, "S", " \t "), "first");
+    EXPECT_EQ(ini::read_section(p, "S"), (Names{"=first", "a=1", "=third"}));
+    EXPECT_EQ(ini::read_key_names(p, "S"), (Names{"", "a", ""}));
+    ASSERT_TRUE(ini::write_string(p, "S", "", "new"));
+    EXPECT_EQ(ini::read_string(p, "S", ""), "new");
+    EXPECT_EQ(ovr::test::read_text(p), "[S]\n=new\n=second\na=1\n  =  third\n");
+}
+
+TEST_F(IniRead, TheTwoListingsLeaveOutDifferentLines) {
+    auto p = file("[S]\nbare\nempty=\n;c=1\n  ;indented\n#hash=2\n");
+    // Reference: PROFILE_GetSection skips ";" names in both listings and,
+    // for the key listing (the NULL-key form), names without "=" as well.
+    EXPECT_EQ(ini::read_section(p, "S"), (Names{"bare", "empty=", "#hash=2"}));
+    EXPECT_EQ(ini::read_key_names(p, "S"), (Names{"empty", "#hash"}));
+    // A ";" line is still an entry: asked for by name, its value is read.
+    EXPECT_EQ(ini::read_string(p, "S", ";c"), "1");
+    EXPECT_EQ(ini::read_string(p, "S", ";indented", "def"), "def");
     EXPECT_EQ(ini::read_string(p, "S", "bare", "def"), "def");
     EXPECT_EQ(ini::read_string(p, "S", "empty", "def"), "");
-    EXPECT_FALSE(ini::read_value(p, "S", "bare"));
-    EXPECT_EQ(ini::read_value(p, "S", "empty"), "");
-    EXPECT_EQ(ini::read_section(p, "S"), (Names{"bare", "empty="}));
-    EXPECT_EQ(ini::read_key_names(p, "S"), (Names{"bare", "empty"}));
 }
 
-TEST_F(IniRead, CommentsAndLinesBeforeTheFirstSectionAreNotEntries) {
-    auto p = file("orphan=1\n; top\n[S]\n;k=2\n k=3\n  ; indented comment\n#hash=4\n");
-    EXPECT_EQ(ini::read_string(p, "S", "k"), "3");
-    EXPECT_EQ(ini::read_string(p, "S", "orphan", "none"), "none");
-    // "#" starts no comment: the key is "#hash".
-    EXPECT_EQ(ini::read_key_names(p, "S"), (Names{"k", "#hash"}));
+TEST_F(IniRead, ListingCallsMatchTheSectionNameAsGiven) {
+    auto p = file("[ Modem ]\nk=1\n");
+    // Reference: the header's name is trimmed when loaded; PROFILE_Find (a
+    // key read) trims the asked name, PROFILE_GetSection (both listings)
+    // compares it untrimmed.
+    EXPECT_EQ(ini::read_section_names(p), (Names{"Modem"}));
+    EXPECT_EQ(ini::read_string(p, " Modem ", "k"), "1");
+    EXPECT_EQ(ini::read_section(p, "modem"), (Names{"k=1"}));
+    EXPECT_EQ(ini::read_section(p, " Modem "), Names{});
+    EXPECT_EQ(ini::read_section(p, "Modem "), Names{});
+    EXPECT_EQ(ini::read_key_names(p, " Modem"), Names{});
 }
 
-TEST_F(IniRead, SectionHeaderCornerCases) {
-    auto p = file("[a]b]\nx=1\n[open\ny=2\n[]\nz=3\n[sec] trailing\nw=4\n");
-    EXPECT_EQ(ini::read_string(p, "a]b", "x"), "1");   // the last "]" closes the name
-    EXPECT_EQ(ini::read_string(p, "open", "y"), "2");  // no "]": the rest of the line
-    EXPECT_EQ(ini::read_string(p, "", "z"), "3");
-    EXPECT_EQ(ini::read_string(p, "sec", "w"), "4");
+TEST_F(IniRead, HeaderLinesWithTextAfterOrWithoutTheClosingBracket) {
+    auto p = file("[a]b\nx=1\n[c]d]\ny=2\n[open\nz=3\n[open=4\n");
+    // Reference: PROFILE_Load takes the name up to the line's last "]" and
+    // ignores what follows; a "[" line without "]" is an entry of the
+    // section it is in, and the keys after it stay there.
+    EXPECT_EQ(ini::read_section_names(p), (Names{"a", "c]d"}));
+    EXPECT_EQ(ini::read_string(p, "a", "x"), "1");
+    EXPECT_EQ(ini::read_section(p, "c]d"), (Names{"y=2", "[open", "z=3", "[open=4"}));
+    // The first "[open" has no "=": a read of it gives the default.
+    EXPECT_EQ(ini::read_string(p, "c]d", "[open", "def"), "def");
+    EXPECT_EQ(ini::read_string(p, "open", "z", "none"), "none");
+}
+
+TEST_F(IniRead, CtrlZIsABlank) {
+    auto p = file("\x1a[S]\x1a\n\x1a k \x1a= \x1av\x1a\n\x1a\n[T]\nx=1\x1a");
+    // Reference: PROFILE_isspaceW counts 0x1A with the C blanks, at line
+    // starts and ends, around "=", and in the names asked for.
+    EXPECT_EQ(ini::read_section_names(p), (Names{"S", "T"}));
+    EXPECT_EQ(ini::read_string(p, "S", "k"), "v");
+    EXPECT_EQ(ini::read_string(p, "\x1aS", "k\x1a"), "v");
+    EXPECT_EQ(ini::read_section(p, "S"), (Names{"k=v"}));
+    EXPECT_EQ(ini::read_string(p, "T", "x"), "1");
+}
+
+TEST_F(IniRead, ValuesHoldingEqualsAndSemicolonsAreListedWhole) {
+    auto p = file("[S]\na=b=c\nurl=http://x/?q=1;r=2\nn=1 ; not a comment\n;=hidden\n=;shown\n");
+    // Reference: the first "=" splits; nothing after it is a comment; only a
+    // name beginning with ";" hides an entry from the listings.
+    EXPECT_EQ(ini::read_section(p, "S"),
+              (Names{"a=b=c", "url=http://x/?q=1;r=2", "n=1 ; not a comment", "=;shown"}));
+    EXPECT_EQ(ini::read_string(p, "S", "a"), "b=c");
+    EXPECT_EQ(ini::read_string(p, "S", "n"), "1 ; not a comment");
+    EXPECT_EQ(ini::read_string(p, "S", ";"), "hidden");
 }
 
 TEST_F(IniRead, EveryLineEndingIsALineEnd) {

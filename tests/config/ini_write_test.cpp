@@ -76,6 +76,8 @@ TEST_F(IniWrite, RemovingKeysAndSections) {
 }
 
 TEST_F(IniWrite, NamesAndValuesThatWouldBreakTheFileAreRefused) {
+    // The services' own write function would take each of these and write
+    // an injected entry or header, or an entry no listing shows.
     const std::string before = "[S]\nk=1\n";
     auto p = file(before);
     EXPECT_FALSE(ini::write_string(p, "S", "k", "1\n[Evil]\nx=1"));
@@ -83,9 +85,7 @@ TEST_F(IniWrite, NamesAndValuesThatWouldBreakTheFileAreRefused) {
     EXPECT_FALSE(ini::write_string(p, "S", "a=b", "v"));
     EXPECT_FALSE(ini::write_string(p, "S", "[x]", "v"));
     EXPECT_FALSE(ini::write_string(p, "S", ";c", "v"));
-    EXPECT_FALSE(ini::write_string(p, "S", "", "v"));
     EXPECT_FALSE(ini::write_string(p, "a]b", "k", "v"));
-    EXPECT_FALSE(ini::write_string(p, "", "k", "v"));
     EXPECT_FALSE(ini::write_string(p, "S", "k", std::string("a\0b", 3)));
     EXPECT_EQ(read_text(p), before);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "config/ini.h"
 #include "pages/wizard_complete.h"
 #include "support/scratch.h"
@@ -79,6 +81,15 @@ TEST_F(DebugPageTest, ViewButtonsFollowTheLogFiles) {
     rev = page.revision();
     page.tick();
     EXPECT_EQ(page.revision(), rev);  // nothing changed: views need not redraw
+}
+
+TEST_F(DebugPageTest, ALogThatIsALinkIsNotOpened) {
+    write_text(d.file("secret"), "root only");
+    ASSERT_EQ(symlink(d.file("secret").c_str(), d.file("mmscdebug.log").c_str()), 0);
+    pages::DebugLogsPage page(ctx);
+    page.created(site);
+    page.press_view(1);
+    EXPECT_TRUE(ui.edited.empty());
 }
 
 TEST_F(DebugPageTest, CancelAsksOnlyWhileChangesArePending) {

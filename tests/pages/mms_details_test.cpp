@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "pages/viewer_fixture.h"
 
 using namespace ovr;
@@ -50,6 +53,25 @@ TEST_F(MmsDetailsTest, ViewOpensTextAndSmilInTheEditorAndTheRestWithTheShell) {
     m.select(-1);
     m.view();
     EXPECT_EQ(ui.edited.size() + ui.opened.size(), 5u);
+}
+
+TEST_F(MmsDetailsTest, APartThatIsALinkOrBehindOneIsNotOpened) {
+    std::string secret = received_mms("../secret.txt");
+    write_text(secret, "root only");
+    ASSERT_EQ(mkdir(received_mms("M1").c_str(), 0755), 0);
+    ASSERT_EQ(symlink(secret.c_str(), received_mms("M1/notes").c_str()), 0);
+    ASSERT_EQ(symlink(received_mms("M1").c_str(), received_mms("M2").c_str()), 0);
+    write_text(received_mms("M1/smil.txt"), "<smil/>");
+    write_text(received_mms("M1.HDR"), std::string(kHeader) + "X-OvrinMMS-Content-Location: M2/smil.txt;text/plain\r\n");
+    pages::MmsDetails m(ctx, received_mms("M1.HDR"));
+    for (int i : {2, 5}) {  // the linked file, and a real file behind a linked directory
+        m.select(i);
+        m.view();
+    }
+    m.select(0);
+    m.view();
+    EXPECT_EQ(ui.edited, (std::vector<std::string>{received_mms("M1/smil.txt")}));
+    EXPECT_TRUE(ui.opened.empty());
 }
 
 TEST_F(MmsDetailsTest, HeaderIsCutAndAPathLeavingTheDirectoryIsNotOpened) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,6 +48,71 @@ TEST(RecursiveDelete, LinksAreRemovedNeverFollowed) {
     EXPECT_FALSE(fs::exists(link));
     EXPECT_TRUE(fs::exists(outside + "/precious"));
     fs::recursive_delete("");  // nothing at all
+}
+
+// A directory of exactly `length` characters under the scratch directory.
+static std::string path_of_length(const ScratchDir& d, size_t length) {
+    std::string p = d.path();
+    while (p.size() < length) {
+        size_t remaining = length - p.size();
+        size_t take = remaining - 1 <= 200 ? remaining - 1 : 100;
+        p += "/" + std::string(take, 'd');
+    }
+    return p;
+}
+
+TEST(RecursiveDelete, RootsLongerThanThePathRoomAreRefusedNotCut) {
+    // A root cut to the room and used again names another directory (its own
+    // parent, say): it must be refused whole, and every root that fits is
+    // deleted however long its children's paths are.
+    for (size_t length : {258u, 259u, 260u, 261u, 262u}) {
+        ScratchDir d;
+        std::string root = path_of_length(d, length);
+        ASSERT_EQ(root.size(), length);
+        ASSERT_TRUE(fs::create_directories(root + "/child/grandchild"));
+        write_text(root + "/child/grandchild/f", "x");
+        write_text(root + "/f", "x");
+        bool gone = fs::recursive_delete(root);
+        EXPECT_EQ(gone, length <= fs::kMaxPathChars) << length;
+        EXPECT_EQ(fs::exists(root), length > fs::kMaxPathChars) << length;
+        if (length > fs::kMaxPathChars) {
+            EXPECT_TRUE(fs::exists(root + "/child/grandchild/f")) << length;
+        }
+        EXPECT_TRUE(fs::exists(fs::parent_directory(root))) << length;
+        // A trailing "/" counts too: a 260-character root with one is 261.
+        if (length == fs::kMaxPathChars) {
+            ASSERT_TRUE(fs::create_directory(root));
+            EXPECT_FALSE(fs::recursive_delete(root + "/"));
+            EXPECT_TRUE(fs::exists(root));
+        }
+    }
+}
+
+TEST(RecursiveDelete, TenThousandLevelsAndALinkToTheParent) {
+    ScratchDir d;
+    std::string root = d.file("deep");
+    ASSERT_TRUE(fs::create_directory(root));
+    int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int i = 0; i < 10000; ++i) {
+        ASSERT_EQ(mkdirat(fd, "level", 0755), 0);
+        if (i == 5000) {
+            ASSERT_EQ(symlinkat("..", fd, "up"), 0);  // a link inside pointing at the parent
+            int f = openat(fd, "file", O_WRONLY | O_CREAT, 0644);
+            ASSERT_GE(f, 0);
+            close(f);
+        }
+        int next = openat(fd, "level", O_RDONLY | O_DIRECTORY);
+        ASSERT_GE(next, 0);
+        close(fd);
+        fd = next;
+    }
+    close(fd);
+    std::string outside = d.file("outside");
+    write_text(outside, "keep");
+    EXPECT_TRUE(fs::recursive_delete(root));
+    EXPECT_FALSE(fs::exists(root));
+    EXPECT_TRUE(fs::exists(outside));
 }
 
 TEST(Exists, EntriesOfAnyKind) {

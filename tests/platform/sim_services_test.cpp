@@ -13,13 +13,24 @@ namespace {
 using platform::ServiceState;
 
 struct Sim {
+    explicit Sim(size_t root_length = 0) : Sim(root_length, 0) {}
     ScratchDir dir;
-    std::string root = dir.path() + "sim/";
-    std::shared_ptr<platform::ServiceManager> sm = platform::make_sim_service_manager(root, false);
+    std::string root;
+    Sim(size_t root_length, int) : root(root_of(dir, root_length)) { open(); }
+    // The scratch directory's "sim/", or a root of exactly that many characters.
+    static std::string root_of(const ScratchDir& d, size_t length) {
+        std::string r = d.path() + "sim";
+        while (r.size() + 1 < length) r += r.size() % 100 == 0 ? '/' : 's';
+        fs_mkdirs(r);
+        return r + "/";
+    }
+    static void fs_mkdirs(const std::string& p) { platform::fs::create_directories(p); }
+    std::shared_ptr<platform::ServiceManager> sm;
     std::unique_ptr<platform::ManagerHandle> mgr;
     platform::SystemClock clock;
 
-    Sim() {
+    void open() {
+        sm = platform::make_sim_service_manager(root, false);
         uint32_t err = 0;
         mgr = sm->open_manager(platform::kManagerAllAccess, err);
     }
@@ -99,6 +110,28 @@ TEST(SimServiceManager, RecordsLiveUntilDeleted) {
     EXPECT_EQ(svc->remove(), 0u);
     EXPECT_EQ(s.mgr->open_service("OvrinSMS", platform::kServiceQueryStatus, err), nullptr);
     EXPECT_EQ(err, platform::kErrorServiceDoesNotExist);
+}
+
+TEST(SimServiceManager, RemovalUnderALongRootIsDoneOrRefusedNeverCut) {
+    // The service's record lies under <root>services/<name>/: with a root of
+    // 259 characters its path is past the room, and the removal is refused
+    // (the record stays whole); with a shorter root it goes.
+    for (size_t length : {200u, 259u}) {
+        Sim s(length);
+        ASSERT_EQ(s.root.size(), length);
+        ASSERT_NE(s.create("OvrinSMS", "SMSGWNT.EXE"), nullptr) << length;
+        uint32_t err = 0;
+        auto svc = s.mgr->open_service("OvrinSMS", platform::kServiceAllAccess, err);
+        ASSERT_NE(svc, nullptr);
+        const std::string record = platform::sim::service_dir(s.root, "OvrinSMS");
+        if (record.size() > platform::fs::kMaxPathChars) {
+            EXPECT_EQ(svc->remove(), platform::kErrorFilenameTooLong);
+            EXPECT_TRUE(platform::fs::exists(record + "config"));
+        } else {
+            EXPECT_EQ(svc->remove(), 0u);
+            EXPECT_FALSE(platform::fs::exists(record));
+        }
+    }
 }
 
 TEST(SimServiceManager, TheSimulatorReportsItsStatesAndStopsOnTheControl) {

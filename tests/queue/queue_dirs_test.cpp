@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include "config/ini.h"
@@ -44,6 +45,12 @@ TEST(QueueDirectories, SubdirectoryNameIsMadeSafeAndFallsBackToTheQueue) {
     // A file in the way: the queue itself is used.
     write_text(t.data("Q/blocked"), "x");
     EXPECT_EQ(ResolveOutboundSmsQueue(t.q, "blocked"), t.data("Q/"));
+    // Names that would leave the queue, a link and a path past the room.
+    EXPECT_EQ(ResolveOutboundSmsQueue(t.q, ".."), t.data("Q/"));
+    EXPECT_EQ(ResolveOutboundSmsQueue(t.q, "."), t.data("Q/"));
+    ASSERT_EQ(symlink(t.root.path().c_str(), t.data("Q/linked").c_str()), 0);
+    EXPECT_EQ(ResolveOutboundSmsQueue(t.q, "linked"), t.data("Q/"));
+    EXPECT_EQ(ResolveOutboundSmsQueue(t.q, std::string(300, 'n')), t.data("Q/"));
 }
 
 TEST(QueueCounts, SmsCountsOneLevelDeepAndOnlyFiles) {

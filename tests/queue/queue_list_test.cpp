@@ -7,6 +7,7 @@
 
 #include "config/ini.h"
 #include "platform/fs.h"
+#include "queue/mms_files.h"
 #include "queue/queue_list.h"
 #include "queue_fixture.h"
 
@@ -176,4 +177,51 @@ TEST(QueueSorting, IgnoresLetterCaseAndMatchesTheComparator) {
     EntryComparator asc{1};
     EXPECT_TRUE(asc(*l.entries[5], *l.entries[4]));
     EXPECT_EQ(compare_column(*l.entries[2], *QueueListEntry::build({"x", "Beta0"}), 0), 0);
+}
+
+TEST(QueueList, LinksAndFifosInQueueDirectoriesAreSkippedAndCountedNeverFollowed) {
+    // Queue directories are writable by the gateway's users and the console
+    // may run elevated: a name linking to another file must not show it.
+    QueueTree t;
+    const std::string secret = t.root.path() + "secret";
+    write_text(secret, "[SMS]\nPhoneNumber=+ROOTONLY\n[SMS-IN]\nSender=+ROOTONLY\nData=root\n"
+                       "[Routing]\nSenderAddress=+ROOTONLY\nFrom: +ROOTONLY\n");
+    auto plant = [&](const std::string& dir, const char* name) {
+        ASSERT_EQ(symlink(secret.c_str(), (dir + name).c_str()), 0) << dir + name;
+    };
+    const std::string out = ResolveOutboundSmsQueue(t.q);
+    plant(out, "evil.REQ");
+    ASSERT_EQ(mkfifo((out + "fifo.REQ").c_str(), 0644), 0);
+    write_text(out + "good.REQ", "[SMS]\nPhoneNumber=+1\n");
+    const std::string mms = ResolveOutboundMmsQueue(t.q);
+    write_text(mms + "a.MMS", "");
+    plant(mms, "a.INI");            // a real message with a linked companion
+    plant(mms, "b.MMS");            // a linked message with a real companion
+    write_text(mms + "b.INI", "[Routing]\nSenderAddress=+2\n");
+    const std::string sms_in = t.data("SMS-IN/");
+    mkdir(sms_in.c_str(), 0755);
+    plant(sms_in, "PASSWD.SMS");
+    const std::string mms_in = ResolveReceivedMmsDirectory(t.q);
+    plant(mms_in, "x.HDR");
+    ovr::platform::FakeClock clock;
+
+    QueueList o = ListOutboundSms(t.q);
+    EXPECT_EQ(names(o), (std::vector<std::string>{"good.REQ"}));
+    EXPECT_EQ(o.total, 3u);
+    EXPECT_EQ(o.skipped, 2u);
+    QueueList m = ListOutboundMms(t.q);
+    EXPECT_EQ(m.loaded(), 0u);
+    EXPECT_EQ(m.skipped, 2u);
+    QueueList r = ListReceivedSms(t.q, clock);
+    EXPECT_EQ(r.loaded(), 0u);
+    EXPECT_EQ(r.skipped, 1u);
+    QueueList h = ListReceivedMms(t.q, clock);
+    EXPECT_EQ(h.loaded(), 0u);
+    EXPECT_EQ(h.skipped, 1u);
+    EXPECT_FALSE(ReadMmsHeader(mms_in + "x.HDR"));
+    EXPECT_TRUE(ReadRoutingCompanion(mms + "a.INI").sender.empty());
+    EXPECT_EQ(ReadRoutingCompanion(mms + "b.INI").sender, "+2");
+    // The targets are untouched and so are the links (listing deletes nothing).
+    EXPECT_TRUE(fs::exists(secret));
+    EXPECT_TRUE(fs::exists(out + "evil.REQ"));
 }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 
 #include "queue/sms_file.h"
 #include "queue/support_calls.h"
@@ -148,4 +149,41 @@ TEST(DisplayText, ChosenByBinaryAndDcsClass) {
     EXPECT_EQ(display_text(*parse("[SMS]\nbinary=1\ndcs=00\nudh=050003\nData=abc\n")), "<ab");
     EXPECT_EQ(seen_udh, "050003");
     set_support_calls(saved);
+}
+
+TEST(ParseSmsFile, HostileFilesEmptyHugeAndRandomStayBounded) {
+    ovr::test::ScratchDir dir;
+    auto parse_file = [&](const std::string& path) {
+        auto rec = std::make_unique<SmsFileRecord>();
+        int fd = open(path.c_str(), O_RDONLY);
+        EXPECT_GE(fd, 0);
+        ParseSmsFile(fd, *rec);
+        close(fd);
+        return rec;
+    };
+    ovr::test::write_text(dir.file("empty.REQ"), "");
+    EXPECT_STREQ(parse_file(dir.file("empty.REQ"))->PhoneNumber, "");
+
+    // 50 MB: beyond the parser's 16 MiB it is left unparsed, not read.
+    std::string big = dir.file("big.REQ");
+    ovr::test::write_text(big, "[SMS]\nPhoneNumber=+1\n");
+    ASSERT_EQ(truncate(big.c_str(), 50ll << 20), 0);
+    EXPECT_STREQ(parse_file(big)->PhoneNumber, "");
+
+    // Random bytes on both sides of the fixed 8192-byte buffer, with the
+    // structure's own characters often enough to reach the fields.
+    std::mt19937 rng(7);
+    const char alphabet[] = "[SMS]\r\n=PhoneNumberData \t\x1a";
+    for (int i = 0; i < 300; ++i) {
+        std::string text(rng() % 20000, '\0');
+        for (char& c : text) c = rng() % 3 ? alphabet[rng() % (sizeof alphabet - 1)] : static_cast<char>(rng());
+        if (i % 2) text.insert(0, "[SMS]\r\n");
+        std::string path = dir.file("r.REQ");
+        ovr::test::write_text(path, text);
+        auto rec = parse_file(path);
+        for (auto [field, room] : {std::pair<const char*, size_t>{rec->PhoneNumber, sizeof rec->PhoneNumber},
+                                   {rec->Data, sizeof rec->Data}, {rec->Sender, sizeof rec->Sender},
+                                   {rec->LastErrorInfo, sizeof rec->LastErrorInfo}})
+            ASSERT_LT(strnlen(field, room), room) << i;
+    }
 }

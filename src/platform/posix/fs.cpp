@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <unordered_set>
 
 namespace ovr::platform::fs {
 namespace {
@@ -57,6 +58,11 @@ bool regular_file_exists(const std::string& path) {
 bool is_directory(const std::string& path) {
     struct stat st {};
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool is_symlink(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 bool wildcard_match(std::string_view pattern, std::string_view name) {
@@ -166,30 +172,118 @@ bool remove_empty_directory(const std::string& path) { return rmdir(path.c_str()
 
 bool rename_entry(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
 
-void recursive_delete(const std::string& dir) {
-    if (dir.empty()) return;
-    std::string base = dir.substr(0, 260);
+namespace {
+
+struct Level {
+    dev_t dev;
+    ino_t ino;
+    std::string name;                   // in its parent (empty for the root)
+    std::unordered_set<ino_t> left;     // subdirectories that could not be removed
+};
+
+// Opens a directory entry without following a link at its end.
+int open_directory_at(int dirfd, const char* name) {
+    return openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// Removes the plain entries of the open directory and names the first
+// subdirectory still to descend into ("" when none is left).
+std::string clear_level(int fd, Level& level) {
+    int scan = dup(fd);
+    if (scan < 0) return {};
+    DIR* d = fdopendir(scan);
+    if (!d) {
+        close(scan);
+        return {};
+    }
+    std::string descend;
+    while (dirent* e = readdir(d)) {
+        const char* name = e->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+        bool is_dir = e->d_type == DT_DIR;
+        ino_t ino = e->d_ino;
+        if (e->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            is_dir = S_ISDIR(st.st_mode);
+            ino = st.st_ino;
+        }
+        if (!is_dir) {
+            unlinkat(fd, name, 0);  // a link goes, never what it names
+        } else if (name[0] != '.' && !level.left.count(ino)) {
+            descend = name;
+            break;
+        }
+    }
+    closedir(d);
+    return descend;
+}
+
+}  // namespace
+
+bool recursive_delete(const std::string& dir) {
+    if (dir.empty()) return true;
+    // A longer path would not fit the services' room: refusing it is safer
+    // than acting on a cut path, which names another directory.
+    if (dir.size() > kMaxPathChars) return false;
+    std::string base = dir;
     while (base.size() > 1 && base.back() == '/') base.pop_back();
     // The tree itself may be a link: remove the link, never what it points to.
     struct stat top {};
-    if (lstat(base.c_str(), &top) != 0) return;
-    if (!S_ISDIR(top.st_mode)) {
-        if (S_ISLNK(top.st_mode)) unlink(base.c_str());
-        return;
+    if (lstat(base.c_str(), &top) != 0) return true;
+    if (!S_ISDIR(top.st_mode)) return S_ISLNK(top.st_mode) && unlink(base.c_str()) == 0;
+    int fd = open(base.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || st.st_dev != top.st_dev || st.st_ino != top.st_ino) {
+        close(fd);
+        return false;  // replaced between the look and the open
     }
-    for (const DirEntry& e : list_directory(base)) {
-        std::string child = base + "/" + e.name;
-        if (e.is_directory && !e.is_symlink) {
-            if (e.name[0] != '.') recursive_delete(child);
-        } else {
-            unlink(child.c_str());
+    // Depth-first over descriptors, one open at a time however deep the tree:
+    // each level is entered by name with O_NOFOLLOW and left through "..",
+    // checked against the device and inode it was entered from, so no path
+    // is ever rebuilt and a directory moved meanwhile stops the walk.
+    std::vector<Level> levels;
+    levels.push_back(Level{st.st_dev, st.st_ino, {}, {}});
+    bool intact = true;
+    for (;;) {
+        std::string sub = clear_level(fd, levels.back());
+        if (!sub.empty()) {
+            int child = open_directory_at(fd, sub.c_str());
+            struct stat cs {};
+            if (child < 0 || fstat(child, &cs) != 0) {
+                if (child >= 0) close(child);
+                struct stat ls {};
+                if (fstatat(fd, sub.c_str(), &ls, AT_SYMLINK_NOFOLLOW) == 0) levels.back().left.insert(ls.st_ino);
+                else intact = false;
+                continue;
+            }
+            close(fd);
+            fd = child;
+            levels.push_back(Level{cs.st_dev, cs.st_ino, sub, {}});
+            continue;
         }
+        if (levels.size() == 1) break;
+        Level done = std::move(levels.back());
+        levels.pop_back();
+        int parent = open_directory_at(fd, "..");
+        struct stat ps {};
+        close(fd);
+        fd = parent;
+        if (parent < 0 || fstat(parent, &ps) != 0 || ps.st_dev != levels.back().dev ||
+            ps.st_ino != levels.back().ino) {
+            intact = false;
+            break;
+        }
+        if (unlinkat(fd, done.name.c_str(), AT_REMOVEDIR) != 0) levels.back().left.insert(done.ino);
     }
-    rmdir(base.c_str());
+    if (fd >= 0) close(fd);
+    if (!intact) return false;
+    return rmdir(base.c_str()) == 0;
 }
 
 std::optional<std::string> read_file(const std::string& path, uint64_t max_bytes) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return std::nullopt;
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > max_bytes) {

@@ -255,7 +255,8 @@ public:
         if (!fs::exists(dir_ + "config")) return kErrorServiceDoesNotExist;
         if (fs::exists(dir_ + "deleted")) return kErrorServiceMarkedForDelete;
         if (program_alive(dir_)) return fs::write_file_atomic(dir_ + "deleted", "") ? 0 : kErrorAccessDenied;
-        fs::recursive_delete(dir_);
+        // A record whose path does not fit the room is refused, never cut.
+        if (!fs::recursive_delete(dir_)) return dir_.size() > fs::kMaxPathChars ? kErrorFilenameTooLong : kErrorAccessDenied;
         return 0;
     }
 
