@@ -18,8 +18,10 @@ int section_name(Context& ctx, const Invocation& inv) {
 }
 
 int list(Context& ctx, const Invocation& inv) {
-    if (inv.has("--network")) return run_modem_list_network(ctx, inv);
-    if (inv.has("--wait") || inv.has("--addresses")) return usage_error(ctx, "--wait and --addresses go with --network");
+    if (inv.has("--network") && inv.has("--all")) return usage_error(ctx, "--network and --all exclude each other");
+    if (inv.has("--addresses") && !inv.has("--network")) return usage_error(ctx, "--addresses goes with --network");
+    if (inv.has("--network") || inv.has("--all")) return run_modem_list_network(ctx, inv);
+    if (inv.has("--wait")) return usage_error(ctx, "--wait goes with --network or --all");
     platform::Platform p = platform::make_platform();
     ConsoleUi ui(ctx.err, false);
     for (const auto& name : modem::ListTapiModems(*p.tapi, ui)) ctx.out << name << "\n";
@@ -39,6 +41,7 @@ Registrar reg({
     {
         {"list", "", "print the modems installed as line devices, or the network devices discovered",
          {{"--network", nullptr, "discover network modem devices instead"},
+          {"--all", nullptr, "the Select Modem list: local modems, then the network devices"},
           {"--wait", "S", "seconds of discovery (default 3)"},
           {"--addresses", nullptr, "print each device's ADDRESS:PORT after a tab"}},
          &list},
