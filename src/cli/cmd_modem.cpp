@@ -19,8 +19,10 @@ int section_name(Context& ctx, const Invocation& inv) {
 }
 
 int list(Context& ctx, const Invocation& inv) {
-    if (inv.has("--network")) return run_modem_list_network(ctx, inv);
-    if (inv.has("--wait") || inv.has("--addresses")) return usage_error(ctx, "--wait and --addresses go with --network");
+    if (inv.has("--network") && inv.has("--all")) return usage_error(ctx, "--network and --all exclude each other");
+    if (inv.has("--addresses") && !inv.has("--network")) return usage_error(ctx, "--addresses goes with --network");
+    if (inv.has("--network") || inv.has("--all")) return run_modem_list_network(ctx, inv);
+    if (inv.has("--wait")) return usage_error(ctx, "--wait goes with --network or --all");
     platform::Platform p = platform::make_platform();
     ConsoleUi ui(ctx.err, false);
     std::vector<std::string> names = modem::ListTapiModems(*p.tapi, ui);
@@ -50,6 +52,7 @@ Registrar reg({
         {"list", "", "print the modems installed as line devices, or the network devices discovered",
          {{"--json", nullptr, "print one JSON array of the names (line devices)"},
           {"--network", nullptr, "discover network modem devices instead"},
+          {"--all", nullptr, "the Select Modem list: local modems, then the network devices"},
           {"--wait", "S", "seconds of discovery (default 3)"},
           {"--addresses", nullptr, "print each device's ADDRESS:PORT after a tab"}},
          &list,

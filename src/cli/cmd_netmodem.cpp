@@ -1,11 +1,14 @@
 // ovrinsmsctl modem query / list --network: network modem devices, found in
 // the simulated registry or typed as an address and port, asked "GET /init".
+#include <algorithm>
 #include <ostream>
 
 #include "cli/console_ui.h"
 #include "cli/netmodem.h"
 #include "config/modem_cache.h"
 #include "config/text.h"
+#include "modem/discovery.h"
+#include "modem/entries.h"
 #include "modem/network_device.h"
 #include "platform/device_browser.h"
 #include "platform/platform.h"
@@ -54,6 +57,27 @@ int run_modem_list_network(Context& ctx, const Invocation& inv) {
     platform::Platform p = platform::make_platform();
     std::string why;
     auto browser = make_browser(p, why);
+    if (inv.has("--all")) {
+        // The Select Modem list: the local modems sorted ignoring case, then
+        // the devices discovered, in discovery order.
+        ConsoleUi ui(ctx.err, false);
+        std::vector<std::string> list = modem::ListTapiModems(*p.tapi, ui);
+        std::stable_sort(list.begin(), list.end(), [](const std::string& a, const std::string& b) {
+            return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+                return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+            });
+        });
+        if (browser) {
+            config::set_modem_browser(std::move(browser));
+            std::atomic<bool> keep_going{true};
+            config::FindOvrinSMSModem(0, 0, static_cast<uint32_t>(wait), keep_going);
+            modem::NetworkEntryMerger merger;
+            merger.reset(list);
+            merger.merge(list);
+        }
+        for (const auto& e : list) ctx.out << e << "\n";
+        return 0;
+    }
     if (!browser) return device_error(ctx, "network modem discovery unavailable: " + why);
     config::set_modem_browser(std::move(browser));
     std::atomic<bool> keep_going{true};

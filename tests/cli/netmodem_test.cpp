@@ -67,6 +67,11 @@ TEST_F(NetModemCli, RegisteredDevicesAreListedAndQueriedByName) {
     r = ctl({"modem", "query", "ovrin phone a", "--wait", "1"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, 25), "DeviceName: Ovrin Phone A");
+    // The page's list: no local modem here, then both devices.
+    r = ctl({"modem", "list", "--all", "--wait", "0"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("OvrinSMSModem - Ovrin Phone ", 0), 0u) << r.out;
+    EXPECT_EQ(ctl({"modem", "list", "--all", "--network"}).status, 2);
     // An entry half-written or of another shape is passed over.
     platform::fs::write_file_atomic(platform::sim_device_registry(root.path()) + "bad.device", "no address\n");
     r = ctl({"modem", "list", "--network", "--wait", "0"});
