@@ -36,8 +36,10 @@ inline constexpr uint32_t kErrorFilenameTooLong = 206;   // a path beyond the 26
 inline constexpr uint32_t kErrorCallNotImplemented = 120;
 inline constexpr uint32_t kErrorServiceRequestTimeout = 1053;
 inline constexpr uint32_t kErrorServiceAlreadyRunning = 1056;
+inline constexpr uint32_t kErrorServiceDisabled = 1058;
 inline constexpr uint32_t kErrorServiceDoesNotExist = 1060;
 inline constexpr uint32_t kErrorServiceNotActive = 1062;
+inline constexpr uint32_t kErrorServiceSpecificError = 1066;
 inline constexpr uint32_t kErrorServiceMarkedForDelete = 1072;
 inline constexpr uint32_t kErrorServiceExists = 1073;
 
@@ -85,9 +87,21 @@ public:
     virtual int open_handles() const = 0;
 };
 
-// No service manager is reachable yet on a plain Linux host: every open
-// fails, so every state test reads false.
+// The host's service manager: systemd on the system bus, units in
+// /etc/systemd/system/. OVRINSMS_SYSTEMD_BUS (a D-Bus address) and
+// OVRINSMS_UNIT_DIR point it at another bus and unit directory.
 std::shared_ptr<ServiceManager> make_posix_service_manager();
+
+struct SystemdOptions {
+    std::string bus_address;                        // empty: the system bus
+    std::string unit_dir = "/etc/systemd/system/";  // where install writes the units
+    std::string account = "ovrinsms";               // User=/Group= when they exist
+};
+// systemd through its D-Bus API. A service `Name` is the unit
+// "Name.service"; see docs/architecture.md for how states and errors map.
+std::shared_ptr<ServiceManager> make_systemd_service_manager(SystemdOptions opts);
+// The unit file install writes for a service.
+std::string systemd_unit_text(const std::string& name, const ServiceConfig& cfg, const std::string& account);
 
 // What the simulated manager hands to whoever starts a service program.
 struct LaunchRequest {
