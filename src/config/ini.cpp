@@ -670,6 +670,82 @@ bool write_profile(const std::string& path, std::string_view section, std::optio
     return write_string(path, section, *key, *value);
 }
 
+namespace {
+
+bool valid_writes(const std::vector<ProfileWrite>& writes) {
+    for (const ProfileWrite& w : writes) {
+        if (!w.key || !w.value) continue;
+        if (!valid_section(trim(w.section)) || !valid_key(trim(*w.key)) || has_break(*w.value)) return false;
+    }
+    return true;
+}
+
+std::optional<std::string> apply_writes(const std::string& original, const std::vector<ProfileWrite>& writes) {
+    std::optional<std::string> text;
+    for (const ProfileWrite& w : writes) {
+        const std::string& current = text ? *text : original;
+        std::string_view section = trim(w.section);
+        std::optional<std::string> next;
+        if (!w.key)
+            next = edit_section(current, section);
+        else
+            next = edit_key(current, section, trim(*w.key),
+                            w.value ? std::optional<std::string_view>(*w.value) : std::nullopt);
+        if (next) text = std::move(next);
+    }
+    return text;
+}
+
+}  // namespace
+
+bool write_profiles(const std::string& path, const std::vector<ProfileWrite>& writes) {
+    if (!valid_writes(writes)) return false;
+    return modify(path, [&](const std::string& text, bool) { return apply_writes(text, writes); });
+}
+
+std::string Snapshot::read_string(std::string_view section, std::string_view key, std::string_view def,
+                                  size_t size) const {
+    return string_of(static_cast<const Parsed*>(parsed_.get()), section, key, def, size);
+}
+
+std::optional<std::string> Snapshot::read_value(std::string_view section, std::string_view key) const {
+    return value_of(static_cast<const Parsed*>(parsed_.get()), section, key);
+}
+
+std::vector<std::string> Snapshot::section_names() const {
+    std::vector<std::string> out;
+    auto* parsed = static_cast<const Parsed*>(parsed_.get());
+    if (!parsed) return out;
+    for (const Section& s : parsed->sections)
+        if (s.name.len != 0) out.emplace_back(parsed->view(s.name));
+    return out;
+}
+
+Snapshot snapshot(const std::string& path) {
+    Snapshot s;
+    s.parsed_ = cache().get(path);
+    return s;
+}
+
+Snapshot snapshot_of(std::string text) {
+    Snapshot s;
+    s.parsed_ = parse(std::move(text));
+    return s;
+}
+
+bool transact(const std::string& path, const std::function<std::vector<ProfileWrite>(const Snapshot&)>& plan) {
+    bool refused = false;
+    bool ok = modify(path, [&](const std::string& text, bool) -> std::optional<std::string> {
+        std::vector<ProfileWrite> writes = plan(snapshot_of(text));
+        if (!valid_writes(writes)) {
+            refused = true;
+            return std::nullopt;
+        }
+        return apply_writes(text, writes);
+    });
+    return ok && !refused;
+}
+
 std::vector<std::string> section_names_in(std::string_view text) {
     auto parsed = parse(std::string(text));
     std::vector<std::string> out;
