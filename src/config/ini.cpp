@@ -450,8 +450,8 @@ Located locate_section(std::string_view text, std::string_view section) {
 
 // The edits return the new text, or nothing when the file stays as it is.
 std::optional<std::string> edit_key(const std::string& text, std::string_view section, std::string_view key,
-                                    std::optional<std::string_view> value) {
-    std::string_view eol = eol_of(text);
+                                    std::optional<std::string_view> value, std::string_view eol = {}) {
+    if (eol.empty()) eol = eol_of(text);
     Located loc = locate_section(text, section);
     if (!loc.found) {
         if (!value) return std::nullopt;
@@ -682,16 +682,42 @@ bool valid_writes(const std::vector<ProfileWrite>& writes) {
 
 std::optional<std::string> apply_writes(const std::string& original, const std::vector<ProfileWrite>& writes) {
     std::optional<std::string> text;
-    for (const ProfileWrite& w : writes) {
+    for (size_t i = 0; i < writes.size();) {
         const std::string& current = text ? *text : original;
+        const ProfileWrite& w = writes[i];
         std::string_view section = trim(w.section);
+        auto value_of = [](const ProfileWrite& x) {
+            return x.value ? std::optional<std::string_view>(*x.value) : std::nullopt;
+        };
+        // A run of key writes to one section is applied to that section's
+        // text alone: the same edits, without copying the whole file for
+        // each (a table of a thousand keywords shifts a thousand keys).
+        size_t j = i + 1;
+        while (w.key && j < writes.size() && writes[j].key && equal_ci(trim(writes[j].section), section)) ++j;
+        if (j - i > 1) {
+            Located loc = locate_section(current, section);
+            if (loc.found && loc.header) {
+                const std::string eol(eol_of(current));
+                std::string part = current.substr(loc.start, loc.end - loc.start);
+                bool changed = false;
+                for (size_t k = i; k < j; ++k) {
+                    if (auto next = edit_key(part, section, trim(*writes[k].key), value_of(writes[k]), eol)) {
+                        part = std::move(*next);
+                        changed = true;
+                    }
+                }
+                if (changed) text = current.substr(0, loc.start) + part + current.substr(loc.end);
+                i = j;
+                continue;
+            }
+        }
         std::optional<std::string> next;
         if (!w.key)
             next = edit_section(current, section);
         else
-            next = edit_key(current, section, trim(*w.key),
-                            w.value ? std::optional<std::string_view>(*w.value) : std::nullopt);
+            next = edit_key(current, section, trim(*w.key), value_of(w));
         if (next) text = std::move(next);
+        ++i;
     }
     return text;
 }

@@ -70,3 +70,39 @@ TEST(IniTransaction, SnapshotReadsAsReadStringDoes) {
     EXPECT_EQ(s.section_names(), (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(ini::snapshot("/nonexistent/x.ini").read_string("A", "k", "d"), "d");
 }
+
+TEST(IniTransaction, RunsOfOneSectionLeaveWhatSingleWritesLeaveOnOddFiles) {
+    // Texts with the corners of the writer: mixed line ends, comments at a
+    // section's end, a last line without its end, duplicate sections.
+    const std::string texts[] = {
+        "[A]\r\nk1=1\r\n;note\r\n\r\n[B]\nb=2\n",
+        "top=1\n[A]\nk2=2\n[A]\nk1=dup\n",
+        "[A]",
+        "[A]\nk1=1\nk3=3",
+        "; only a comment\r\n",
+        "[a]\n  K1 = spaced \n;k2=commented\nk2=real\n[Z]\n",
+    };
+    ScratchDir dir;
+    unsigned seed = 7;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    for (const std::string& before : texts) {
+        for (int round = 0; round < 40; ++round) {
+            std::vector<ini::ProfileWrite> writes;
+            size_t n = 1 + next() % 8;
+            for (size_t i = 0; i < n; ++i) {
+                std::string section = next() % 5 == 0 ? "B" : (next() % 2 ? "A" : "a");
+                std::string key = "k" + std::to_string(1 + next() % 4);
+                if (next() % 3 == 0)
+                    writes.push_back({section, key, std::nullopt});
+                else
+                    writes.push_back({section, key, "v" + std::to_string(next() % 100)});
+            }
+            std::string one = dir.file("one.ini"), many = dir.file("many.ini");
+            write_text(one, before);
+            write_text(many, before);
+            ASSERT_TRUE(ini::write_profiles(one, writes));
+            for (const auto& w : writes) ini::write_profile(many, w.section, w.key, w.value);
+            ASSERT_EQ(read_text(one), read_text(many)) << "from: " << before;
+        }
+    }
+}
