@@ -21,6 +21,8 @@
 #include "queue_work.h"
 #include "samples.h"
 #include "two_way.h"
+#include "mm7_post.h"
+#include "platform/network.h"
 #include "config/ini.h"
 #include "service/status.h"
 
@@ -235,6 +237,13 @@ int ctl(const std::vector<std::string>& a) {
             if (ok) {
                 written.push_back(path);
                 gwsim::bump_counter(dirs.private_data, "MMSIN-MODEM", now, 1);
+                // Routed via MM7: the MMSC posts it to the receiver.
+                if (gwsim::mms_routed_to_mm7(dirs)) {
+                    platform::start_network();
+                    gwsim::PostResult posted = gwsim::post_received_mms(dirs, path);
+                    std::cout << (posted.delivered ? "posted: " : "not posted: ") << posted.status << "\n";
+                    if (!posted.delivered) ok = false;
+                }
             }
         } else {
             std::string which = a.size() == 3 ? a[2] : "all";
