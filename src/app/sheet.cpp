@@ -97,7 +97,7 @@ bool Sheet::apply_all() {
     for (auto& s : pages_) {
         if (!s.created) continue;
         s.model->apply();
-        all = all && s.model->applied();
+        all = all && s.model->apply_succeeded();
     }
     // A page that could not write keeps its changes pending.
     if (!all) {

@@ -141,7 +141,7 @@ int set(Context& ctx, const Invocation& inv) {
     if (p.modem_section().empty() && (inv.has("--route") || inv.has("--mms-route")))
         ctx.err << "warning: no modem is configured (Modem1): the SMS and MMS routes are not saved\n";
     p.apply();
-    return p.applied() ? 0 : 1;
+    return p.apply_succeeded() ? 0 : 1;
 }
 
 Registrar reg({

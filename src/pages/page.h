@@ -91,7 +91,7 @@ public:
     virtual void apply() {}
     // After apply(): false when the page could not write its settings (it
     // said so), so the sheet keeps them pending and stays open.
-    virtual bool applied() const { return true; }
+    virtual bool apply_succeeded() const { return true; }
     virtual bool cancel_requested() { return true; }
     virtual void help();
     virtual bool wizard_next() { return true; }

@@ -41,7 +41,7 @@ public:
     void shown() override;
     bool left() override;
     void apply() override;
-    bool applied() const override { return applied_; }
+    bool apply_succeeded() const override { return applied_; }
     bool cancel_requested() override { return confirm_cancel(); }
     std::optional<bool> unsaved_query() override { return ctx().unsaved_changes; }
 

@@ -255,7 +255,7 @@ TEST_F(ReceivePageTest, ApplyWritesEveryKeyInOneGo) {
     p.choose_mms_route(R::PostUrl);
     p.set_post_url("upload.example/in");
     p.apply();
-    EXPECT_TRUE(p.applied());
+    EXPECT_TRUE(p.apply_succeeded());
     EXPECT_EQ(p.post_url().text, "http://upload.example/in");
     EXPECT_EQ(read_text(ctx.ini.rirer),
               "[RIRER]\nModem1=COM7:\nReceiveSMS=Yes\nReceiveMMS=Yes\nPHPEnable=No\nPHPAllowRemote=No\n"
@@ -287,7 +287,7 @@ TEST_F(ReceivePageTest, AFailedApplyKeepsTheChangesPending) {
     P& p = open();
     p.click_process_sms();
     p.apply();
-    EXPECT_FALSE(p.applied());
+    EXPECT_FALSE(p.apply_succeeded());
     EXPECT_EQ(ui.boxes.back().text, "Unable to write " + ctx.ini.rirer);
     EXPECT_TRUE(ctx.unsaved_changes);
 }
