@@ -62,11 +62,7 @@ int run_modem_list_network(Context& ctx, const Invocation& inv) {
         // the devices discovered, in discovery order.
         ConsoleUi ui(ctx.err, false);
         std::vector<std::string> list = modem::ListTapiModems(*p.tapi, ui);
-        std::stable_sort(list.begin(), list.end(), [](const std::string& a, const std::string& b) {
-            return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-                return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-            });
-        });
+        modem::sort_modem_names(list);
         if (browser) {
             config::set_modem_browser(std::move(browser));
             std::atomic<bool> keep_going{true};

@@ -92,6 +92,9 @@ public:
     // calls tick() that often while the page exists.
     virtual uint32_t refresh_interval_ms() const { return 0; }
     virtual void tick() {}
+    // The sheet's window became active again (the user came back to it from
+    // another window); the current page is told.
+    virtual void window_activated() {}
 
     // Bumped whenever a field changes, so views know when to re-read.
     uint64_t revision() const { return revision_; }
