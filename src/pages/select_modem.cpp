@@ -104,9 +104,8 @@ void SelectModemPage::run_busy(const std::string& text, const std::function<void
 }
 
 bool SelectModemPage::query_device(const std::string& identifier) {
-    if (!ctx().platform) return false;
     modem::DeviceQueryOptions o;
-    o.clock = ctx().platform->clock.get();
+    o.clock = ctx().platform ? ctx().platform->clock.get() : nullptr;
     o.ui = &ui();
     o.limits = options_.limits;
     o.connect_timeout_ms = options_.connect_timeout_ms;
