@@ -11,7 +11,8 @@ std::string FoundDevice::host_port() const {
 
 std::unique_ptr<DeviceBrowser> make_device_browser(const Platform& p, std::string& why) {
     if (p.backend == Backend::Sim) return make_sim_device_browser(p.sim_root, p.clock);
-    why = "this build has no DNS-SD browser (avahi-daemon is not used yet)";
+    if (auto avahi = make_avahi_device_browser(p.clock)) return avahi;
+    why = "this build has no DNS-SD browser (built without libavahi-client)";
     return nullptr;
 }
 

@@ -1,0 +1,57 @@
+// The DNS-SD browser over avahi-daemon: without a daemon a pass ends at once
+// and says why, so the discovery thread pauses instead of spinning.
+#include <chrono>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+#include "platform/device_browser.h"
+#include "support/scratch.h"
+#include "support/systemd_bus.h"
+
+namespace ovr::test {
+namespace {
+
+// Points the client at another system bus for one test.
+struct SystemBus {
+    explicit SystemBus(const std::string& address) {
+        if (const char* old = getenv("DBUS_SYSTEM_BUS_ADDRESS")) saved = old;
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
+    }
+    ~SystemBus() {
+        if (saved.empty()) unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        else setenv("DBUS_SYSTEM_BUS_ADDRESS", saved.c_str(), 1);
+    }
+    std::string saved;
+};
+
+void expect_unavailable_at_once(const char* what) {
+    SCOPED_TRACE(what);
+    auto browser = platform::make_avahi_device_browser(std::make_shared<platform::SystemClock>());
+    if (!browser) GTEST_SKIP() << "built without libavahi-client";
+    std::atomic<bool> keep_going{true};
+    std::string error;
+    int found = 0;
+    auto began = std::chrono::steady_clock::now();
+    auto r = browser->browse(30, keep_going, [&](const platform::FoundDevice&) { ++found; }, error);
+    EXPECT_EQ(r, platform::BrowseResult::Unavailable);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(2));
+    EXPECT_EQ(error.rfind("avahi-daemon: ", 0), 0u) << error;
+    EXPECT_EQ(found, 0);
+}
+
+TEST(AvahiBrowser, NoSystemBusEndsThePassAsUnavailable) {
+    ScratchDir d;
+    SystemBus bus("unix:path=" + d.file("no-bus"));
+    expect_unavailable_at_once("no bus");
+}
+
+TEST(AvahiBrowser, BusWithoutTheDaemonEndsThePassAsUnavailable) {
+    ScratchDir d;
+    SystemdBus private_bus(d.path());
+    if (!private_bus.ok()) GTEST_SKIP() << "no private D-Bus daemon: " << private_bus.error();
+    SystemBus bus(private_bus.address());
+    expect_unavailable_at_once("no avahi-daemon on the bus");
+}
+
+}  // namespace
+}  // namespace ovr::test
