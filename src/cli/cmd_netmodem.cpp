@@ -50,14 +50,6 @@ private:
     bool transcript_;
 };
 
-struct SilentSite final : pages::PageSite {
-    void mark_changed(pages::PageModel&) override {}
-    bool apply_all() override { return true; }
-    bool query_unsaved() override { return false; }
-    void set_wizard_buttons(pages::WizardButtons) override {}
-    void press_button(pages::SheetButton) override {}
-};
-
 // The device commands print their failures as "error: ...".
 int device_error(Context& ctx, const std::string& message) {
     ctx.err << "error: " << message << "\n";
@@ -175,7 +167,7 @@ int run_modem_choose(Context& ctx, const Invocation& inv) {
     pages::SelectModemPage::Options options;
     options.discover = false;
     pages::SelectModemPage page(pctx, options);
-    SilentSite site;
+    pages::NullPageSite site;
     page.created(site);
     page.set_text(text);
     if (!page.wizard_next()) return 1;

@@ -68,6 +68,17 @@ public:
     virtual void press_button(SheetButton button) = 0;
 };
 
+// The site of a page run without a sheet (the command-line twin, benchmarks):
+// nothing to mark, every apply accepted, no buttons.
+class NullPageSite final : public PageSite {
+public:
+    void mark_changed(PageModel&) override {}
+    bool apply_all() override { return true; }
+    bool query_unsaved() override { return false; }
+    void set_wizard_buttons(WizardButtons) override {}
+    void press_button(SheetButton) override {}
+};
+
 class PageModel {
 public:
     virtual ~PageModel() = default;

@@ -104,13 +104,7 @@ TEST_F(SelectModemViewTest, DeviceExchangeShowsInTheWaitWindowWhileTheQueryRuns)
     pages::SelectModemPage::Options o;
     o.discover = false;
     auto page = std::make_unique<pages::SelectModemPage>(ctx, o);
-    struct : pages::PageSite {
-        void mark_changed(pages::PageModel&) override {}
-        bool apply_all() override { return true; }
-        bool query_unsaved() override { return false; }
-        void set_wizard_buttons(pages::WizardButtons) override {}
-        void press_button(pages::SheetButton) override {}
-    } site;
+    pages::NullPageSite site;
     page->created(site);
     page->set_text(server.address());
 
