@@ -1,5 +1,10 @@
 // The DNS-SD browser over avahi-daemon: without a daemon a pass ends at once
-// and says why, so the discovery thread pauses instead of spinning.
+// and says why, so the discovery thread pauses instead of spinning; the
+// device simulator publishes through the same daemon.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -51,6 +56,50 @@ TEST(AvahiBrowser, BusWithoutTheDaemonEndsThePassAsUnavailable) {
     if (!private_bus.ok()) GTEST_SKIP() << "no private D-Bus daemon: " << private_bus.error();
     SystemBus bus(private_bus.address());
     expect_unavailable_at_once("no avahi-daemon on the bus");
+}
+
+TEST(AvahiBrowser, PublishingWithoutTheDaemonFailsWithItsReason) {
+    ScratchDir d;
+    RunResult r = run_program("ovrinsms-devicesim", {"--publish", "--name", "Unheard Phone"},
+                              {{"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + d.file("no-bus")}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("ovrinsms-devicesim: --publish: "), std::string::npos) << r.err;
+}
+
+// Where avahi-daemon runs on the system bus: a published simulator is found,
+// with an address and port that answer.
+TEST(AvahiBrowser, PublishedDeviceIsDiscovered) {
+    auto browser = platform::make_avahi_device_browser(std::make_shared<platform::SystemClock>());
+    if (!browser) GTEST_SKIP() << "built without libavahi-client";
+    std::atomic<bool> keep_going{true};
+    std::string error;
+    if (browser->browse(0, keep_going, [](const platform::FoundDevice&) {}, error) ==
+        platform::BrowseResult::Unavailable)
+        GTEST_SKIP() << "no avahi-daemon on the system bus (" << error
+                     << "); it needs root and a multicast interface, so the test does not start one";
+
+    std::string name = "Published Phone " + std::to_string(getpid());
+    ScratchDir d;
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::string sim = bin_path("ovrinsms-devicesim");
+        execl(sim.c_str(), sim.c_str(), "--publish", "--listen", "0.0.0.0:0", "--name", name.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    platform::FoundDevice seen;
+    auto r = browser->browse(10, keep_going, [&](const platform::FoundDevice& f) {
+        if (f.name == name) {
+            seen = f;
+            keep_going = false;
+        }
+    }, error);
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    EXPECT_NE(r, platform::BrowseResult::Unavailable) << error;
+    EXPECT_EQ(seen.name, name);
+    EXPECT_NE(seen.port, 0);
 }
 
 }  // namespace
