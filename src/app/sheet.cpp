@@ -1,6 +1,7 @@
 #include "app/sheet.h"
 
 #include "pages/debug_logs.h"
+#include "pages/server_page.h"
 #include "pages/status_page.h"
 #include "pages/wizard_complete.h"
 
@@ -46,8 +47,7 @@ void Sheet::close(int result) {
 void Sheet::ok() {
     if (closed_) return;
     if (!pages_[current_].model->left()) return;
-    apply_all();
-    close(1);
+    if (apply_all()) close(1);
 }
 
 void Sheet::apply() {
@@ -92,6 +92,13 @@ void Sheet::mark_changed(pages::PageModel&) {
 }
 
 bool Sheet::apply_all() {
+    // The current page first: its refusal is the one the user is looking at.
+    if (pages_[current_].created && !pages_[current_].model->can_apply()) return false;
+    for (size_t i = 0; i < pages_.size(); ++i) {
+        if (i == current_ || !pages_[i].created || pages_[i].model->can_apply()) continue;
+        activate(i);
+        return false;
+    }
     for (auto& s : pages_)
         if (s.created) s.model->apply();
     ctx_.unsaved_changes = false;
@@ -126,8 +133,9 @@ void Sheet::press_button(SheetButton button) {
 std::vector<std::unique_ptr<pages::PageModel>> make_main_pages(pages::Context& ctx) {
     std::vector<std::unique_ptr<pages::PageModel>> v;
     v.push_back(std::make_unique<pages::StatusPage>(ctx));
-    const char* later[][2] = {{"Modem", "DIALOG_MODEM"},
-                              {"Server", "DIALOG_SERVER"},   {"Users", "DIALOG_SMSUSERS"},
+    v.push_back(std::make_unique<pages::EmptyPage>(ctx, "Modem", "DIALOG_MODEM"));
+    v.push_back(std::make_unique<pages::ServerPage>(ctx));
+    const char* later[][2] = {{"Users", "DIALOG_SMSUSERS"},
                               {"2-Way", "DIALOG_RECV"},      {"E-Mail", "DIALOG_EMAIL"},
                               {"Test Message", "DIALOG_TESTMSG"}};
     for (auto& p : later) v.push_back(std::make_unique<pages::EmptyPage>(ctx, p[0], p[1]));
@@ -141,8 +149,7 @@ std::vector<std::unique_ptr<pages::PageModel>> make_wizard_pages(pages::Context&
                                                    "DIALOG_WIZADDMODEM", WizardButtons::Next));
     v.push_back(std::make_unique<pages::EmptyPage>(ctx, "OvrinSMS Lite Setup Wizard:  Modem Settings", "DIALOG_MODEM",
                                                    WizardButtons::BackNext));
-    v.push_back(std::make_unique<pages::EmptyPage>(ctx, "OvrinSMS Lite Setup Wizard:  Server Settings",
-                                                   "DIALOG_SERVER", WizardButtons::BackNext));
+    v.push_back(std::make_unique<pages::ServerPage>(ctx, true));
     v.push_back(std::make_unique<pages::WizardCompletePage>(ctx));
     // Until the test message page lands there is no test to wait for, so
     // Finish is offered at once.

@@ -10,6 +10,7 @@ struct Label {
     std::string text;
     bool visible = true;
     bool red = false;
+    bool enabled = true;  // a field's label greys out with its field
 };
 
 struct CheckBox {
@@ -24,6 +25,14 @@ struct RadioButton {
     bool selected = false;
     bool enabled = true;
     bool visible = true;
+};
+
+// An edit field; the label beside it greys out with it.
+struct TextField {
+    std::string text;
+    bool enabled = true;
+    bool visible = true;
+    bool masked = false;  // shown as dots (passwords)
 };
 
 struct PushButton {

@@ -81,6 +81,10 @@ public:
     virtual void shown() {}
     virtual bool left() { return true; }
     virtual void apply() {}
+    // Asked of every page before any applies: a page whose fields cannot be
+    // stored as they stand says why (with the focus on the field) and
+    // refuses, and nothing is applied.
+    virtual bool can_apply() { return true; }
     virtual bool cancel_requested() { return true; }
     virtual void help();
     virtual bool wizard_next() { return true; }
