@@ -64,6 +64,17 @@ std::string port_conflict_message(uint32_t port) {
            " is used twice: the web interface, SMPP and MM7/EAIF ports must differ.";
 }
 
+std::string web_interface_url(const config::IniPaths& ini) {
+    uint32_t port = stored_port(ini.rirer, "RIRER", "WebPort");
+    if (port == 0) port = kDefaultWebPort;
+    std::string host = config::ini::read_string(ini.rirer, "RIRER", "IPAddress", "", 500);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    if (host.empty() || host == "0.0.0.0") host = "127.0.0.1";
+    else if (host == "::") host = "::1";
+    if (host.find(':') != std::string::npos) host = "[" + host + "]";
+    return "http://" + host + ":" + std::to_string(port) + "/";
+}
+
 ServerPage::ServerPage(Context& ctx, bool wizard, std::string console_dir)
     : PageModel(ctx), wizard_(wizard), console_dir_(std::move(console_dir)) {}
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "config/directories.h"
 #include "pages/fields.h"
@@ -45,6 +46,12 @@ struct PortConflict {
 std::optional<PortConflict> find_port_conflict(const ServerPorts& ports);
 std::string port_conflict_message(uint32_t port);
 
+// The address of the SMS gateway's web interface: "http://ADDRESS:PORT/"
+// with `IPAddress` (127.0.0.1 when empty) and `WebPort` (8800 when unusable).
+// An IPv6 address is bracketed; the any-addresses (0.0.0.0, "::") name no
+// host a browser can reach, so they become the loopback address.
+std::string web_interface_url(const config::IniPaths& ini);
+
 class ServerPage final : public PageModel {
 public:
     static constexpr uint32_t kRefreshMs = 1000;
@@ -77,8 +84,10 @@ public:
     const Label& mm7_port_label() const { return mm7_label_; }
     const Label& server_status() const { return status_; }
     const PushButton& service_button() const { return button_; }
-    // The field the page last sent the focus to (after a refused port).
+    // The field the page last sent the focus to (after a refused port);
+    // the view takes it once.
     std::optional<PortField> focus() const { return focus_; }
+    std::optional<PortField> take_focus() { return std::exchange(focus_, std::nullopt); }
 
     // User actions.
     void set_port_text(PortField field, const std::string& text);

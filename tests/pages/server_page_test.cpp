@@ -229,3 +229,19 @@ TEST_F(ServerPageTest, WizardNextSavesInstallsAndMovesOnWhateverTheOutcome) {
     EXPECT_EQ(busy_runs.size(), 2u);
     EXPECT_EQ(mmsc("WebPort"), "<none>");
 }
+
+TEST_F(ServerPageTest, WebInterfaceAddress) {
+    EXPECT_EQ(pages::web_interface_url(ctx.ini), "http://127.0.0.1:8800/");
+    const std::pair<const char*, const char*> cases[] = {
+        {"[RIRER]\nWebPort=0\nIPAddress=10.0.0.5\n", "http://10.0.0.5:8800/"},
+        {"[RIRER]\nWebPort=8080\nIPAddress=0.0.0.0\n", "http://127.0.0.1:8080/"},
+        {"[RIRER]\nWebPort=8080\nIPAddress=fe80::1\n", "http://[fe80::1]:8080/"},
+        {"[RIRER]\nWebPort=8080\nIPAddress=[2001:db8::2]\n", "http://[2001:db8::2]:8080/"},
+        {"[RIRER]\nWebPort=99999\nIPAddress=::\n", "http://[::1]:8800/"},
+        {"[RIRER]\nWebPort=\nIPAddress=gw.example.net\n", "http://gw.example.net:8800/"},
+    };
+    for (auto [ini, url] : cases) {
+        write_text(ctx.ini.rirer, ini);
+        EXPECT_EQ(pages::web_interface_url(ctx.ini), url) << ini;
+    }
+}
