@@ -3,6 +3,7 @@
 #include "pages/debug_logs.h"
 #include "pages/server_page.h"
 #include "pages/status_page.h"
+#include "pages/users_page.h"
 #include "pages/wizard_complete.h"
 
 namespace ovr::app {
@@ -135,8 +136,8 @@ std::vector<std::unique_ptr<pages::PageModel>> make_main_pages(pages::Context& c
     v.push_back(std::make_unique<pages::StatusPage>(ctx));
     v.push_back(std::make_unique<pages::EmptyPage>(ctx, "Modem", "DIALOG_MODEM"));
     v.push_back(std::make_unique<pages::ServerPage>(ctx));
-    const char* later[][2] = {{"Users", "DIALOG_SMSUSERS"},
-                              {"2-Way", "DIALOG_RECV"},      {"E-Mail", "DIALOG_EMAIL"},
+    v.push_back(std::make_unique<pages::UsersPage>(ctx));
+    const char* later[][2] = {{"2-Way", "DIALOG_RECV"},      {"E-Mail", "DIALOG_EMAIL"},
                               {"Test Message", "DIALOG_TESTMSG"}};
     for (auto& p : later) v.push_back(std::make_unique<pages::EmptyPage>(ctx, p[0], p[1]));
     v.push_back(std::make_unique<pages::DebugLogsPage>(ctx));

@@ -19,11 +19,31 @@ namespace ovr::pages {
 // viewer, from the Status page). The front end implements it; tests record.
 enum class ViewerKind { OutboundSms, OutboundMms, ReceivedSms, ReceivedMms };
 
+// A modal dialog's model (the user dialog, ...): its fields live in the
+// subclass; OK either closes it (true) or keeps it open after saying why.
+class DialogModel {
+public:
+    virtual ~DialogModel() = default;
+    virtual std::string title() const = 0;
+    virtual std::string template_name() const = 0;
+    virtual bool ok() = 0;
+    uint64_t revision() const { return revision_; }
+
+protected:
+    void touched() { ++revision_; }
+
+private:
+    uint64_t revision_ = 0;
+};
+
 class Windows {
 public:
     virtual ~Windows() = default;
     virtual void open_queue_viewer(ViewerKind kind) = 0;
     virtual void open_event_log_viewer() = 0;
+    // Shows the dialog until OK is accepted (true) or it is cancelled
+    // (false). Without a window system there is no dialog.
+    virtual bool run_dialog(DialogModel&) { return false; }
 };
 
 // Process-wide state shared by start-up, the sheet loop and every page.
