@@ -103,6 +103,7 @@ void UsersPage::refresh() {
     count_ = config::SMSGetRecordCount(file_);
     kept_row_.reset();
     shown_.clear();
+    ++generation_;
     std::erase_if(selected_, [&](uint32_t r) { return r >= count_; });
     touched();
 }

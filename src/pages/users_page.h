@@ -81,6 +81,9 @@ public:
 
     // Set row count, forget the kept record and the shown names.
     void refresh();
+    // Moves whenever the rows may have changed (count, order, contents), so
+    // a view knows when to ask for them again.
+    uint64_t list_generation() const { return generation_; }
     // Reads of the user file since the page opened (the kept record spares
     // repeats).
     uint64_t record_reads() const { return reads_; }
@@ -99,6 +102,7 @@ private:
     config::UserRecord kept_;
     std::map<uint32_t, std::string> shown_;
     uint64_t reads_ = 0;
+    uint64_t generation_ = 0;
 };
 
 }  // namespace ovr::pages

@@ -5,6 +5,7 @@
 #include "ui/qt/event_log_window.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/queue_viewer_window.h"
+#include "ui/qt/user_dialog_view.h"
 
 namespace ovr::ui {
 
@@ -19,6 +20,12 @@ void ConsoleWindows::open_queue_viewer(pages::ViewerKind kind) {
 void ConsoleWindows::open_event_log_viewer() {
     EventLogWindow w(ctx_, QApplication::activeWindow());
     w.exec();
+}
+
+bool ConsoleWindows::run_dialog(pages::DialogModel& dialog) {
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent) parent = QApplication::activeWindow();
+    return exec_dialog(dialog, parent);
 }
 
 }  // namespace ovr::ui

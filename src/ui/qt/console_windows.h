@@ -11,6 +11,7 @@ public:
     explicit ConsoleWindows(pages::Context& ctx) : ctx_(ctx) {}
     void open_queue_viewer(pages::ViewerKind kind) override;
     void open_event_log_viewer() override;
+    bool run_dialog(pages::DialogModel& dialog) override;
 
 private:
     pages::Context& ctx_;

@@ -23,6 +23,10 @@
 #include "config/ini.h"
 #include "pages/page.h"
 #include "pages/status_page.h"
+#include "pages/server_page.h"
+#include "pages/user_dialog.h"
+#include "pages/users_page.h"
+#include "config/support.h"
 #include "platform/fs.h"
 #include "service/control.h"
 #include "service/status.h"
@@ -31,6 +35,7 @@
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/queue_viewer_window.h"
 #include "ui/qt/sheet_window.h"
+#include "ui/qt/user_dialog_view.h"
 
 using namespace ovr;
 
@@ -214,6 +219,19 @@ int main(int argc, char** argv) {
     config::ini::write_string(root + "MMSWAP.INI", "MMSWAP", "Debug", "Yes");
     std::ofstream(root + "SMSDEBUG.LOG") << "log\n";
     ShotGateway gateway(root, ctx);
+    // Three users, one of them with an MM7/EAIF account and a routing key.
+    setenv("OVRINSMS_DATA_DIR", root.c_str(), 1);
+    config::UserFileHandle users;
+    config::open_user_file(root, config::kGenericRead | config::kGenericWrite, users);
+    for (auto [name, full] : {std::pair{"alice", "Alice Liddell"}, {"bob", "Bob Builder"}, {"smppclient", "SMPP Client"}}) {
+        config::UserRecord r;
+        r.set_name(name);
+        r.set_full_name(full);
+        r.set_password("secret");
+        r.set_smpp_login_enabled(std::string(name) == "smppclient");
+        config::SMSAddUser(users, r);
+    }
+    config::ini::write_string(ctx.ini.rirer, pages::kInboundRouting, "smppclient", "+15550100");
 
     {
         app::Sheet sheet(app::SheetKind::Main, ctx, app::make_main_pages(ctx));
@@ -250,6 +268,33 @@ int main(int argc, char** argv) {
         platform::fs::remove_file(service::modem_error_path(ctx.dirs.private_data, "COM7:"));
         sheet.on_change = nullptr;
     }
+    {
+        // The Server page with SMPP on, and its refusal of a shared port.
+        config::ini::write_string(ctx.ini.rirer, "RIRER", "SMPPPort", "2775");
+        app::Sheet sheet(app::SheetKind::Main, ctx, app::make_main_pages(ctx));
+        ui::SheetWindow w(sheet, true);
+        w.tabs()->setCurrentIndex(2);
+        save(&w, "main-3-server-smpp");
+        config::ini::remove_key(ctx.ini.rirer, "RIRER", "SMPPPort");
+        sheet.on_change = nullptr;
+    }
+    box("dialog-port-used-twice", pages::port_conflict_message(8800), Icon::Error, Buttons::Ok);
+    box("dialog-save-configuration", pages::ServerPage::kSaveQuestion, Icon::Question, Buttons::YesNoCancel);
+    {
+        config::UserRecord r;
+        config::SMSFindUserRecord(users, "smppclient", r);
+        pages::UserDialog d(ctx, users, r);
+        ui::UserDialogView v(d);
+        save(&v, "dialog-edit-user");
+        pages::UserDialog fresh(ctx, users, config::UserRecord{});
+        ui::UserDialogView empty(fresh);
+        save(&empty, "dialog-edit-user-new");
+    }
+    box("dialog-field-required", pages::UserDialog::kRequired, Icon::Error, Buttons::Ok);
+    box("dialog-user-already-defined", "User bob is already defined.", Icon::Error, Buttons::Ok);
+    box("dialog-invalid-user-name", pages::UserDialog::kInvalidName, Icon::Error, Buttons::Ok);
+    box("dialog-delete-user", pages::UsersPage::kDeleteOne, Icon::Question, Buttons::YesNo);
+    box("dialog-delete-users", "Delete 3 users?", Icon::Question, Buttons::YesNo);
     {
         ui::EventLogWindow events(ctx);
         save(&events, "dialog-event-log");
@@ -320,6 +365,7 @@ int main(int argc, char** argv) {
     box("dialog-modemtest-rights", "Administrative rights are required for this test.", Icon::Error, Buttons::Ok);
 
     ctx.platform = nullptr;
+    config::SMSCloseUserFile(users);
     platform::fs::recursive_delete(root + "private/");
     for (const auto& e : platform::fs::list_directory(root)) platform::fs::remove_file(root + e.name);
     platform::fs::recursive_delete(root);
