@@ -3,6 +3,7 @@
 #include "pages/debug_logs.h"
 #include "pages/server_page.h"
 #include "pages/status_page.h"
+#include "pages/test_message.h"
 #include "pages/users_page.h"
 #include "pages/wizard_complete.h"
 
@@ -137,9 +138,9 @@ std::vector<std::unique_ptr<pages::PageModel>> make_main_pages(pages::Context& c
     v.push_back(std::make_unique<pages::EmptyPage>(ctx, "Modem", "DIALOG_MODEM"));
     v.push_back(std::make_unique<pages::ServerPage>(ctx));
     v.push_back(std::make_unique<pages::UsersPage>(ctx));
-    const char* later[][2] = {{"2-Way", "DIALOG_RECV"},      {"E-Mail", "DIALOG_EMAIL"},
-                              {"Test Message", "DIALOG_TESTMSG"}};
+    const char* later[][2] = {{"2-Way", "DIALOG_RECV"}, {"E-Mail", "DIALOG_EMAIL"}};
     for (auto& p : later) v.push_back(std::make_unique<pages::EmptyPage>(ctx, p[0], p[1]));
+    v.push_back(std::make_unique<pages::TestMessagePage>(ctx));
     v.push_back(std::make_unique<pages::DebugLogsPage>(ctx));
     return v;
 }
@@ -152,10 +153,7 @@ std::vector<std::unique_ptr<pages::PageModel>> make_wizard_pages(pages::Context&
                                                    WizardButtons::BackNext));
     v.push_back(std::make_unique<pages::ServerPage>(ctx, true));
     v.push_back(std::make_unique<pages::WizardCompletePage>(ctx));
-    // Until the test message page lands there is no test to wait for, so
-    // Finish is offered at once.
-    v.push_back(std::make_unique<pages::EmptyPage>(ctx, "OvrinSMS Lite Setup Wizard:  Send Test Message",
-                                                   "DIALOG_TESTMSG", WizardButtons::BackFinish));
+    v.push_back(std::make_unique<pages::TestMessagePage>(ctx, true));
     return v;
 }
 

@@ -12,6 +12,7 @@
 #include "config/directories.h"
 #include "platform/platform.h"
 #include "platform/ui.h"
+#include "queue/test_result.h"
 
 namespace ovr::pages {
 
@@ -46,6 +47,19 @@ public:
     virtual bool run_dialog(DialogModel&) { return false; }
 };
 
+// The test messages of the Test Message page, kept for the whole process:
+// a test sent in the wizard is still followed by the main sheet's page.
+struct TestMessageState {
+    struct Test {
+        bool pending = false;    // its file was written and not yet seen gone
+        bool done = false;       // one left the queue (or was withdrawn)
+        uint32_t tag_value = 0;  // the tick count at send; its low 16 bits make the tag
+        bool searching = false;  // gone, and its result still looked for
+        queue::ResultSearch search;
+    };
+    Test sms, mms;
+};
+
 // Process-wide state shared by start-up, the sheet loop and every page.
 struct Context {
     config::Directories dirs;
@@ -57,6 +71,7 @@ struct Context {
     bool rerun_wizard = false;   // a page asked for the wizard after the main sheet
     bool unsaved_changes = false;
     std::string current_modem;   // Modem1, at most 249 characters
+    TestMessageState tests;
     Ui* ui = nullptr;
     platform::Platform* platform = nullptr;
     Windows* windows = nullptr;  // none in the command-line twin
