@@ -12,10 +12,12 @@
 #include "pages/debug_logs.h"
 #include "pages/server_page.h"
 #include "pages/status_page.h"
+#include "pages/test_message.h"
 #include "pages/users_page.h"
 #include "pages/wizard_complete.h"
 #include "ui/qt/server_view.h"
 #include "ui/qt/status_view.h"
+#include "ui/qt/test_message_view.h"
 #include "ui/qt/users_view.h"
 
 namespace ovr::ui {
@@ -119,6 +121,7 @@ PageView* make_view(pages::PageModel& model, QWidget* parent) {
     if (auto* p = dynamic_cast<pages::DebugLogsPage*>(&model)) return new DebugLogsView(*p, parent);
     if (auto* p = dynamic_cast<pages::ServerPage*>(&model)) return new ServerView(*p, parent);
     if (auto* p = dynamic_cast<pages::UsersPage*>(&model)) return new UsersView(*p, parent);
+    if (auto* p = dynamic_cast<pages::TestMessagePage*>(&model)) return new TestMessageView(*p, parent);
     if (auto* p = dynamic_cast<pages::WizardCompletePage*>(&model)) return new WizardCompleteView(*p, parent);
     return new EmptyPageView(model, parent);
 }

@@ -25,6 +25,8 @@
 #include "pages/status_page.h"
 #include "pages/server_page.h"
 #include "pages/user_dialog.h"
+#include "pages/test_message.h"
+#include "queue/request_files.h"
 #include "pages/users_page.h"
 #include "config/support.h"
 #include "platform/fs.h"
@@ -278,6 +280,33 @@ int main(int argc, char** argv) {
         config::ini::remove_key(ctx.ini.rirer, "RIRER", "SMPPPort");
         sheet.on_change = nullptr;
     }
+    {
+        // The Test Message page following a test SMS: waiting, retrying, sent.
+        app::Sheet sheet(app::SheetKind::Main, ctx, app::make_main_pages(ctx));
+        ui::SheetWindow w(sheet, true);
+        w.tabs()->setCurrentIndex(6);
+        auto& page = dynamic_cast<pages::TestMessagePage&>(sheet.page(6));
+        page.set_phone_number("+15551234");
+        page.press_send_sms();
+        w.view(6)->sync_if_changed();
+        save(&w, "main-7-test-message-waiting");
+        std::string tag = queue::test_tag(ctx.tests.sms.tag_value);
+        std::string req = root + "Q/" + tag + ".REQ";
+        config::ini::write_string(req, "ErrorDetail", "RetryCount", "2");
+        config::ini::write_string(req, "ErrorDetail", "LastErrorInfo", "Modem not responding");
+        page.tick();
+        w.view(6)->sync_if_changed();
+        save(&w, "main-7-test-message-retry");
+        platform::fs::remove_file(req);
+        std::ofstream(root + "SMSOUT-20260519.LOG", std::ios::app) << "10:30:05," << tag << ",+15551234,COM7:,OK\r\n";
+        page.tick();
+        w.view(6)->sync_if_changed();
+        save(&w, "main-7-test-message-sent");
+        platform::fs::remove_file(root + "SMSOUT-20260519.LOG");
+        sheet.on_change = nullptr;
+    }
+    box("dialog-no-user-accounts", pages::TestMessagePage::kNoUsersQuestion, Icon::Question, Buttons::YesNo);
+    box("dialog-sms-request-error", pages::TestMessagePage::kSmsCreateError, Icon::Error, Buttons::Ok);
     box("dialog-port-used-twice", pages::port_conflict_message(8800), Icon::Error, Buttons::Ok);
     box("dialog-save-configuration", pages::ServerPage::kSaveQuestion, Icon::Question, Buttons::YesNoCancel);
     {
