@@ -2,6 +2,7 @@
 
 #include "pages/debug_logs.h"
 #include "pages/server_page.h"
+#include "pages/receive_page.h"
 #include "pages/status_page.h"
 #include "pages/test_message.h"
 #include "pages/users_page.h"
@@ -49,7 +50,8 @@ void Sheet::close(int result) {
 void Sheet::ok() {
     if (closed_) return;
     if (!pages_[current_].model->left()) return;
-    if (apply_all()) close(1);
+    if (!apply_all()) return;
+    close(1);
 }
 
 void Sheet::apply() {
@@ -101,8 +103,17 @@ bool Sheet::apply_all() {
         activate(i);
         return false;
     }
-    for (auto& s : pages_)
-        if (s.created) s.model->apply();
+    bool all = true;
+    for (auto& s : pages_) {
+        if (!s.created) continue;
+        s.model->apply();
+        all = all && s.model->apply_succeeded();
+    }
+    // A page that could not write keeps its changes pending.
+    if (!all) {
+        changed();
+        return false;
+    }
     ctx_.unsaved_changes = false;
     apply_enabled_ = false;
     changed();
@@ -138,8 +149,8 @@ std::vector<std::unique_ptr<pages::PageModel>> make_main_pages(pages::Context& c
     v.push_back(std::make_unique<pages::EmptyPage>(ctx, "Modem", "DIALOG_MODEM"));
     v.push_back(std::make_unique<pages::ServerPage>(ctx));
     v.push_back(std::make_unique<pages::UsersPage>(ctx));
-    const char* later[][2] = {{"2-Way", "DIALOG_RECV"}, {"E-Mail", "DIALOG_EMAIL"}};
-    for (auto& p : later) v.push_back(std::make_unique<pages::EmptyPage>(ctx, p[0], p[1]));
+    v.push_back(std::make_unique<pages::ReceivePage>(ctx));
+    v.push_back(std::make_unique<pages::EmptyPage>(ctx, "E-Mail", "DIALOG_EMAIL"));
     v.push_back(std::make_unique<pages::TestMessagePage>(ctx));
     v.push_back(std::make_unique<pages::DebugLogsPage>(ctx));
     return v;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "pages/text_field.h"
+
 namespace ovr::pages {
 
 struct Label {
@@ -25,14 +27,6 @@ struct RadioButton {
     bool selected = false;
     bool enabled = true;
     bool visible = true;
-};
-
-// An edit field; the label beside it greys out with it.
-struct TextField {
-    std::string text;
-    bool enabled = true;
-    bool visible = true;
-    bool masked = false;  // shown as dots (passwords)
 };
 
 struct PushButton {

@@ -17,8 +17,12 @@
 namespace ovr::pages {
 
 // The windows a page can open (the queue viewers and the event log
-// viewer, from the Status page). The front end implements it; tests record.
+// viewer, from the Status page; the dialogs of the 2-Way page). The front
+// end implements it; tests record.
 enum class ViewerKind { OutboundSms, OutboundMms, ReceivedSms, ReceivedMms };
+
+class KeywordDialog;
+class Mm7Dialog;
 
 // A modal dialog's model (the user dialog, ...): its fields live in the
 // subclass; OK either closes it (true) or keeps it open after saying why.
@@ -42,6 +46,10 @@ public:
     virtual ~Windows() = default;
     virtual void open_queue_viewer(ViewerKind kind) = 0;
     virtual void open_event_log_viewer() = 0;
+    // Modal dialogs over their models: true when the dialog closed with OK
+    // (the model has saved). A front end without them cancels.
+    virtual bool run_keyword_dialog(KeywordDialog&) { return false; }
+    virtual bool run_mm7_dialog(Mm7Dialog&) { return false; }
     // Shows the dialog until OK is accepted (true) or it is cancelled
     // (false). Without a window system there is no dialog.
     virtual bool run_dialog(DialogModel&) { return false; }
@@ -120,6 +128,9 @@ public:
     // stored as they stand says why (with the focus on the field) and
     // refuses, and nothing is applied.
     virtual bool can_apply() { return true; }
+    // After apply(): false when the page could not write its settings (it
+    // said so), so the sheet keeps them pending and stays open.
+    virtual bool apply_succeeded() const { return true; }
     virtual bool cancel_requested() { return true; }
     virtual void help();
     virtual bool wizard_next() { return true; }

@@ -146,8 +146,10 @@ bool ServerPage::ports_usable() {
 
 void ServerPage::apply() {
     // The fields keep what was typed; only the stored values follow the rules.
-    save_server_ports(ctx().ini, ports());
-    ctx().unsaved_changes = false;
+    saved_ = save_server_ports(ctx().ini, ports());
+    if (!saved_) ui().error("The ports could not be saved in " + ctx().ini.rirer + " and " + ctx().ini.mmsc + ".");
+    else
+        ctx().unsaved_changes = false;
 }
 
 void ServerPage::refresh_status() {

@@ -69,6 +69,7 @@ public:
     bool left() override { return ports_usable(); }
     bool can_apply() override { return ports_usable(); }
     void apply() override;
+    bool apply_succeeded() const override { return saved_; }
     bool cancel_requested() override { return confirm_cancel(); }
     bool wizard_next() override;
     uint32_t refresh_interval_ms() const override { return kRefreshMs; }
@@ -109,6 +110,7 @@ private:
     std::string console_dir_;
     bool loading_ = false;
     bool busy_ = false;
+    bool saved_ = true;
     std::optional<PortField> focus_;
 
     TextField web_;

@@ -8,14 +8,6 @@
 
 namespace ovr::pages {
 
-std::string cut_utf8(std::string_view text, size_t max) {
-    if (text.size() <= max) return std::string(text);
-    size_t n = max;
-    // Step back over continuation bytes to the start of the cut character.
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    return std::string(text.substr(0, n));
-}
-
 bool is_safe_user_name(std::string_view name) {
     if (name.empty() || name == "." || name == "..") return false;
     if (name.front() == '[' || name.front() == ';') return false;
@@ -48,7 +40,7 @@ UserDialog::UserDialog(Context& ctx, const config::UserFileHandle& file, const c
     // changes nothing keeps it.
     recipients_.text = read_routing(ctx.ini, original_);
     if (!recipients_.text.empty()) accept_.checked = true;
-    ips_.text = cut_utf8(record.allowed_ips(), kAllowedIpsBytes);
+    ips_.text = cut_at_character(record.allowed_ips(), kAllowedIpsBytes);
     uint8_t level = record.web_menu_level();
     menu_ = level == config::kMenuTextSmsOnly ? 1 : (level >= 0xB2 && level <= 0xB4) ? -1 : 0;
     admin_.checked = web_.checked && record.administrator();
@@ -92,7 +84,7 @@ bool UserDialog::set_text(UserText t, const std::string& text) {
     size_t limit = limits[static_cast<int>(t)];
     // A cut password would be a different password: it is refused whole.
     if (text.size() > limit && t == UserText::Password) return false;
-    std::string v = cut_utf8(text, limit);
+    std::string v = cut_at_character(text, limit);
     TextField& f = field(t);
     if (f.text != v) {
         f.text = v;

@@ -23,10 +23,6 @@ inline constexpr size_t kFullNameBytes = 100;
 inline constexpr size_t kAllowedIpsBytes = 49;
 inline constexpr size_t kRecipientsBytes = 32767;
 
-// The longest start of `text` of at most `max` bytes that does not split a
-// UTF-8 character.
-std::string cut_utf8(std::string_view text, size_t max);
-
 // A name that can become a directory USERS/<name> and an INI key: not empty,
 // no "/", "\\", "=" or control characters, no leading "[" or ";", no blanks
 // at either end, and not "." or "..".

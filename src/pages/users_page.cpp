@@ -95,8 +95,10 @@ void UsersPage::click_web_auth() {
 }
 
 void UsersPage::apply() {
-    config::write_yes_no(ctx().ini.rirer, "RIRER", "WebAuth", web_auth_.checked);
-    ctx().unsaved_changes = false;
+    saved_ = config::write_yes_no(ctx().ini.rirer, "RIRER", "WebAuth", web_auth_.checked);
+    if (!saved_) ui().error("The setting could not be saved in " + ctx().ini.rirer + ".");
+    else
+        ctx().unsaved_changes = false;
 }
 
 void UsersPage::refresh() {

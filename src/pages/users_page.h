@@ -56,6 +56,7 @@ public:
     void created(PageSite& site) override;
     void shown() override { refresh(); }
     void apply() override;
+    bool apply_succeeded() const override { return saved_; }
     bool cancel_requested() override { return confirm_cancel(); }
 
     const CheckBox& web_auth() const { return web_auth_; }
@@ -96,6 +97,7 @@ private:
     config::UserFileHandle file_;
     CheckBox web_auth_{"Require user login for web interface"};
     bool creating_ = false;
+    bool saved_ = true;
     uint32_t count_ = 0;
     std::set<uint32_t> selected_;
     std::optional<uint32_t> kept_row_;

@@ -3,6 +3,8 @@
 #include <QApplication>
 
 #include "ui/qt/event_log_window.h"
+#include "ui/qt/keyword_dialog_window.h"
+#include "ui/qt/mm7_dialog_window.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/queue_viewer_window.h"
 #include "ui/qt/user_dialog_view.h"
@@ -26,6 +28,18 @@ bool ConsoleWindows::run_dialog(pages::DialogModel& dialog) {
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) parent = QApplication::activeWindow();
     return exec_dialog(dialog, parent);
+}
+
+bool ConsoleWindows::run_keyword_dialog(pages::KeywordDialog& dialog) {
+    KeywordDialogWindow w(dialog, QApplication::activeWindow());
+    w.setWindowIcon(program_icon());
+    return w.exec() == QDialog::Accepted;
+}
+
+bool ConsoleWindows::run_mm7_dialog(pages::Mm7Dialog& dialog) {
+    Mm7DialogWindow w(dialog, QApplication::activeWindow());
+    w.setWindowIcon(program_icon());
+    return w.exec() == QDialog::Accepted;
 }
 
 }  // namespace ovr::ui

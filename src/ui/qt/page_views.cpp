@@ -11,11 +11,13 @@
 #include "config/text.h"
 #include "pages/debug_logs.h"
 #include "pages/server_page.h"
+#include "pages/receive_page.h"
 #include "pages/status_page.h"
 #include "pages/test_message.h"
 #include "pages/users_page.h"
 #include "pages/wizard_complete.h"
 #include "ui/qt/server_view.h"
+#include "ui/qt/receive_view.h"
 #include "ui/qt/status_view.h"
 #include "ui/qt/test_message_view.h"
 #include "ui/qt/users_view.h"
@@ -123,6 +125,7 @@ PageView* make_view(pages::PageModel& model, QWidget* parent) {
     if (auto* p = dynamic_cast<pages::UsersPage*>(&model)) return new UsersView(*p, parent);
     if (auto* p = dynamic_cast<pages::TestMessagePage*>(&model)) return new TestMessageView(*p, parent);
     if (auto* p = dynamic_cast<pages::WizardCompletePage*>(&model)) return new WizardCompleteView(*p, parent);
+    if (auto* p = dynamic_cast<pages::ReceivePage*>(&model)) return new ReceiveView(*p, parent);
     return new EmptyPageView(model, parent);
 }
 
