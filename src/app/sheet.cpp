@@ -1,9 +1,12 @@
 #include "app/sheet.h"
 
 #include "pages/debug_logs.h"
+#include "pages/server_page.h"
 #include "pages/receive_page.h"
 #include "pages/select_modem.h"
 #include "pages/status_page.h"
+#include "pages/test_message.h"
+#include "pages/users_page.h"
 #include "pages/wizard_complete.h"
 
 namespace ovr::app {
@@ -98,6 +101,13 @@ void Sheet::mark_changed(pages::PageModel&) {
 }
 
 bool Sheet::apply_all() {
+    // The current page first: its refusal is the one the user is looking at.
+    if (pages_[current_].created && !pages_[current_].model->can_apply()) return false;
+    for (size_t i = 0; i < pages_.size(); ++i) {
+        if (i == current_ || !pages_[i].created || pages_[i].model->can_apply()) continue;
+        activate(i);
+        return false;
+    }
     bool all = true;
     for (auto& s : pages_) {
         if (!s.created) continue;
@@ -141,17 +151,12 @@ void Sheet::press_button(SheetButton button) {
 std::vector<std::unique_ptr<pages::PageModel>> make_main_pages(pages::Context& ctx) {
     std::vector<std::unique_ptr<pages::PageModel>> v;
     v.push_back(std::make_unique<pages::StatusPage>(ctx));
-    const char* later[][2] = {{"Modem", "DIALOG_MODEM"},
-                              {"Server", "DIALOG_SERVER"},   {"Users", "DIALOG_SMSUSERS"},
-                              {"2-Way", "DIALOG_RECV"},      {"E-Mail", "DIALOG_EMAIL"},
-                              {"Test Message", "DIALOG_TESTMSG"}};
-    for (auto& p : later) {
-        if (std::string_view(p[1]) == "DIALOG_RECV") {
-            v.push_back(std::make_unique<pages::ReceivePage>(ctx));
-            continue;
-        }
-        v.push_back(std::make_unique<pages::EmptyPage>(ctx, p[0], p[1]));
-    }
+    v.push_back(std::make_unique<pages::EmptyPage>(ctx, "Modem", "DIALOG_MODEM"));
+    v.push_back(std::make_unique<pages::ServerPage>(ctx));
+    v.push_back(std::make_unique<pages::UsersPage>(ctx));
+    v.push_back(std::make_unique<pages::ReceivePage>(ctx));
+    v.push_back(std::make_unique<pages::EmptyPage>(ctx, "E-Mail", "DIALOG_EMAIL"));
+    v.push_back(std::make_unique<pages::TestMessagePage>(ctx));
     v.push_back(std::make_unique<pages::DebugLogsPage>(ctx));
     return v;
 }
@@ -161,13 +166,9 @@ std::vector<std::unique_ptr<pages::PageModel>> make_wizard_pages(pages::Context&
     v.push_back(std::make_unique<pages::SelectModemPage>(ctx));
     v.push_back(std::make_unique<pages::EmptyPage>(ctx, "OvrinSMS Lite Setup Wizard:  Modem Settings", "DIALOG_MODEM",
                                                    WizardButtons::BackNext));
-    v.push_back(std::make_unique<pages::EmptyPage>(ctx, "OvrinSMS Lite Setup Wizard:  Server Settings",
-                                                   "DIALOG_SERVER", WizardButtons::BackNext));
+    v.push_back(std::make_unique<pages::ServerPage>(ctx, true));
     v.push_back(std::make_unique<pages::WizardCompletePage>(ctx));
-    // Until the test message page lands there is no test to wait for, so
-    // Finish is offered at once.
-    v.push_back(std::make_unique<pages::EmptyPage>(ctx, "OvrinSMS Lite Setup Wizard:  Send Test Message",
-                                                   "DIALOG_TESTMSG", WizardButtons::BackFinish));
+    v.push_back(std::make_unique<pages::TestMessagePage>(ctx, true));
     return v;
 }
 

@@ -12,7 +12,10 @@
 
 #include "cli/cli.h"
 #include "cli/diagnose.h"
+#include "cli/console_ui.h"
 #include "cli/json_text.h"
+#include "pages/test_message.h"
+#include "queue/test_result.h"
 #include "platform/platform.h"
 #include "queue/queue_list.h"
 #include "queue/request_files.h"
@@ -168,6 +171,8 @@ int run_parse(Context& ctx, const Invocation& inv) {
 struct QueuedTest {
     std::string tag;         // TEST%04X
     std::string directory;   // the queue it went to, ending with "/"
+    uint32_t tag_value = 0;
+    queue::ResultSearch search;  // from where the day's log stood before the file
 };
 
 // Queues one test message as the Test Message page does; nothing after
@@ -176,7 +181,10 @@ std::optional<QueuedTest> queue_test(Context& ctx, bool mms, const std::string& 
     if (ensure_data_directory(ctx) != 0) return std::nullopt;
     auto platform = platform::make_platform();
     auto q = setup_of(ctx);
-    QueuedTest t{queue::test_tag(platform.clock->tick_ms()), {}};
+    uint32_t value = static_cast<uint32_t>(platform.clock->tick_ms());
+    QueuedTest t{queue::test_tag(value), {}, value,
+                 queue::ResultSearch(mms ? queue::TestKind::Mms : queue::TestKind::Sms, ctx.dirs.program_data,
+                                     queue::test_tag(value), platform.clock->local_now())};
     if (!mms) {
         t.directory = queue::ResolveOutboundSmsQueue(q);
         if (!queue::WriteSmsRequest(q, t.tag, number)) {
@@ -205,16 +213,60 @@ std::optional<QueuedTest> queue_test(Context& ctx, bool mms, const std::string& 
     return t;
 }
 
+// Follows the test as the Test Message page does, printing each new status
+// line: 0 once it was sent, 1 on an error, no result or the time-out.
+int wait_for_test(Context& ctx, bool mms, QueuedTest t, size_t timeout_s) {
+    auto platform = platform::make_platform();
+    ConsoleUi ui(ctx.err, false);
+    pages::Context pc;
+    pc.dirs = ctx.dirs;
+    pc.ini = ctx.ini;
+    pc.ui = &ui;
+    pc.platform = &platform;
+    auto& test = mms ? pc.tests.mms : pc.tests.sms;
+    test.pending = true;
+    test.tag_value = t.tag_value;
+    test.search = std::move(t.search);
+    pages::TestMessagePage page(pc);
+    std::string shown[2];
+    auto print_new = [&] {
+        const pages::Label* lines[2] = {mms ? &page.mms_status() : &page.sms_status(),
+                                        mms ? &page.mms_detail() : &page.sms_detail()};
+        bool first_changed = lines[0]->text != shown[0];
+        for (int i = 0; i < 2; ++i) {
+            if (lines[i]->text == shown[i] && !(i == 1 && first_changed)) continue;
+            shown[i] = lines[i]->text;
+            if (!shown[i].empty()) ctx.out << shown[i] << "\n" << std::flush;
+        }
+    };
+    const uint64_t start = platform.clock->tick_ms();
+    for (;;) {
+        page.tick();
+        print_new();
+        if (!test.pending && !test.searching) break;
+        if (platform.clock->tick_ms() - start >= timeout_s * 1000)
+            return failure(ctx, "no result for " + t.tag + " within " + std::to_string(timeout_s) + " s");
+        platform.clock->sleep_ms(1000);
+    }
+    if (shown[0] == "Status:  OK -- Message Sent") return 0;
+    if (shown[0].empty()) return failure(ctx, "no result for " + t.tag + " in the daily log");
+    return 1;
+}
+
 int run_send_test(Context& ctx, const Invocation& inv) {
     const std::string& number = inv.arg(1);
     if (!queue::is_valid_phone_number(number))
         return usage_error(ctx, "the phone number is an optional \"+\" and digits only, not \"" + number + "\"");
+    size_t timeout_s = 300;
+    if (inv.has("--timeout") && (!parse_size(inv.value("--timeout"), timeout_s) || timeout_s == 0))
+        return usage_error(ctx, "--timeout takes a number of seconds above 0, not \"" + inv.value("--timeout") + "\"");
     std::optional<QueuedTest> t = queue_test(ctx, inv.arg(0) == "mms", number);
     if (!t) return 1;
     std::string dir = t->directory;
     if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     ctx.out << "queued " << t->tag << " in " << dir << "\n";
-    return 0;
+    if (!inv.has("--wait")) return 0;
+    return wait_for_test(ctx, inv.arg(0) == "mms", std::move(*t), timeout_s);
 }
 
 const Option kJson{"--json", nullptr, "print one JSON object"};
@@ -233,9 +285,15 @@ Registrar reg({
         {"parse", "FILE", "print the fields of an SMS request or received file", {kJson}, &run_parse,
          "--json prints one object with the same field names as the plain output;\n"
          "pid, dcs, binary, RetryCount and receipt_flags are numbers, the rest strings.\n"},
-        {"send-test", "sms|mms NUMBER", "queue a test message as the Test Message page does", {}, &run_send_test,
+        {"send-test", "sms|mms NUMBER", "queue a test message as the Test Message page does",
+         {{"--wait", nullptr, "follow it to its result, printing each new status line"},
+          {"--timeout", "S", "give up waiting after S seconds (default 300)"}},
+         &run_send_test,
          "Prints \"queued TAG in DIRECTORY\". The MMS is a copy of the template MMSTEST.MMS\n"
-         "of the program directory.\n"},
+         "of the program directory. With --wait it then prints the page's status lines as\n"
+         "they change (\"Status:  Waiting\", retries, ...) and the result from the daily\n"
+         "log: exit 0 on \"Status:  OK -- Message Sent\", 1 on an error (\"Status:  ERROR\"\n"
+         "and the reason), no result, or the time-out.\n"},
     },
 });
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <unordered_set>
 
 #include "config/records.h"
 #include "config/text.h"
@@ -201,6 +202,26 @@ bool RecordFile::remove(std::string_view name) {
     return modify([&](std::vector<std::string>& records) {
         std::erase_if(records, [&](const std::string& r) {
             return equal_ignoring_case(std::string_view(r.data(), name_length(r.data())), name);
+        });
+    });
+}
+
+namespace {
+std::string ascii_lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = lower_char(c);
+    return out;
+}
+}  // namespace
+
+bool RecordFile::remove_all(const std::vector<std::string>& names) {
+    std::unordered_set<std::string> gone;
+    for (const std::string& n : names)
+        if (!n.empty()) gone.insert(ascii_lower(n));
+    if (gone.empty()) return true;
+    return modify([&](std::vector<std::string>& records) {
+        std::erase_if(records, [&](const std::string& r) {
+            return gone.count(ascii_lower(std::string_view(r.data(), name_length(r.data())))) != 0;
         });
     });
 }

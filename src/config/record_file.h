@@ -62,6 +62,9 @@ public:
     // Removes every record of that name. True when none is left afterwards
     // (also when there was none).
     bool remove(std::string_view name);
+    // Removes every record of any of these names in one rewrite. True when
+    // none of them is left afterwards.
+    bool remove_all(const std::vector<std::string>& names);
 
 private:
     struct Identity {

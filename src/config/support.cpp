@@ -174,6 +174,10 @@ bool SMSAddUser(const UserFileHandle& file, const UserRecord& record) {
 
 bool SMSDeleteUser(const UserFileHandle& file, std::string_view name) { return file && file->remove(name); }
 
+bool SMSDeleteUsers(const UserFileHandle& file, const std::vector<std::string>& names) {
+    return file && file->remove_all(names);
+}
+
 void SMSCloseUserFile(UserFileHandle& file) { file.reset(); }
 
 // -------------------------------------------------- MMSC accounts and routes

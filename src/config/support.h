@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/directories.h"
 #include "config/record_file.h"
@@ -89,6 +90,8 @@ int SMSFindFirstUserRecord(const UserFileHandle& file, std::string_view prefix, 
 bool SMSAddUser(const UserFileHandle& file, const UserRecord& record);
 // Removes the user; true when no user of that name is left.
 bool SMSDeleteUser(const UserFileHandle& file, std::string_view name);
+// Removes all these users in one rewrite; true when none of them is left.
+bool SMSDeleteUsers(const UserFileHandle& file, const std::vector<std::string>& names);
 void SMSCloseUserFile(UserFileHandle& file);
 
 // -------------------------------------------------- MMSC accounts and routes

@@ -4,12 +4,15 @@
 
 #include <string>
 
+#include "pages/text_field.h"
+
 namespace ovr::pages {
 
 struct Label {
     std::string text;
     bool visible = true;
     bool red = false;
+    bool enabled = true;  // a field's label greys out with its field
 };
 
 struct CheckBox {

@@ -12,6 +12,7 @@
 #include "config/directories.h"
 #include "platform/platform.h"
 #include "platform/ui.h"
+#include "queue/test_result.h"
 
 namespace ovr::pages {
 
@@ -23,6 +24,23 @@ enum class ViewerKind { OutboundSms, OutboundMms, ReceivedSms, ReceivedMms };
 class KeywordDialog;
 class Mm7Dialog;
 
+// A modal dialog's model (the user dialog, ...): its fields live in the
+// subclass; OK either closes it (true) or keeps it open after saying why.
+class DialogModel {
+public:
+    virtual ~DialogModel() = default;
+    virtual std::string title() const = 0;
+    virtual std::string template_name() const = 0;
+    virtual bool ok() = 0;
+    uint64_t revision() const { return revision_; }
+
+protected:
+    void touched() { ++revision_; }
+
+private:
+    uint64_t revision_ = 0;
+};
+
 class Windows {
 public:
     virtual ~Windows() = default;
@@ -32,6 +50,22 @@ public:
     // (the model has saved). A front end without them cancels.
     virtual bool run_keyword_dialog(KeywordDialog&) { return false; }
     virtual bool run_mm7_dialog(Mm7Dialog&) { return false; }
+    // Shows the dialog until OK is accepted (true) or it is cancelled
+    // (false). Without a window system there is no dialog.
+    virtual bool run_dialog(DialogModel&) { return false; }
+};
+
+// The test messages of the Test Message page, kept for the whole process:
+// a test sent in the wizard is still followed by the main sheet's page.
+struct TestMessageState {
+    struct Test {
+        bool pending = false;    // its file was written and not yet seen gone
+        bool done = false;       // one left the queue (or was withdrawn)
+        uint32_t tag_value = 0;  // the tick count at send; its low 16 bits make the tag
+        bool searching = false;  // gone, and its result still looked for
+        queue::ResultSearch search;
+    };
+    Test sms, mms;
 };
 
 // Process-wide state shared by start-up, the sheet loop and every page.
@@ -45,6 +79,7 @@ struct Context {
     bool rerun_wizard = false;   // a page asked for the wizard after the main sheet
     bool unsaved_changes = false;
     std::string current_modem;   // Modem1, at most 249 characters
+    TestMessageState tests;
     Ui* ui = nullptr;
     platform::Platform* platform = nullptr;
     Windows* windows = nullptr;  // none in the command-line twin
@@ -100,6 +135,10 @@ public:
     virtual void shown() {}
     virtual bool left() { return true; }
     virtual void apply() {}
+    // Asked of every page before any applies: a page whose fields cannot be
+    // stored as they stand says why (with the focus on the field) and
+    // refuses, and nothing is applied.
+    virtual bool can_apply() { return true; }
     // After apply(): false when the page could not write its settings (it
     // said so), so the sheet keeps them pending and stays open.
     virtual bool apply_succeeded() const { return true; }

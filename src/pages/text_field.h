@@ -12,6 +12,7 @@ struct TextField {
     std::string text;
     bool enabled = true;
     bool visible = true;
+    bool masked = false;  // shown as dots (passwords)
 };
 
 struct DropDown {

@@ -23,8 +23,10 @@ struct ProbePage : pages::PageModel {
     std::string title() const override { return "Probe"; }
     std::string template_name() const override { return "DIALOG_PROBE"; }
     std::optional<bool> unsaved_query() override { return answer; }
+    bool applicable = true;
     bool left() override { return leave; }
     void apply() override { ++applied; }
+    bool can_apply() override { return applicable; }
     bool apply_succeeded() const override { return writes; }
     void edit() { edited(); }
     int activated = 0;
@@ -89,6 +91,30 @@ TEST_F(SheetTest, ApplyFollowsEditsAndUnsavedQueryGoesInTabOrder) {
     sheet.ok();
     EXPECT_TRUE(sheet.closed());
     EXPECT_EQ(sheet.result(), 1);
+}
+
+TEST_F(SheetTest, APageThatCannotBeStoredStopsApplyAndOkAndIsShown) {
+    std::vector<std::unique_ptr<pages::PageModel>> v;
+    auto* a = new ProbePage(ctx);
+    auto* b = new ProbePage(ctx);
+    v.emplace_back(a);
+    v.emplace_back(b);
+    app::Sheet sheet(app::SheetKind::Main, ctx, std::move(v));
+    sheet.open();
+    sheet.select(1);
+    sheet.select(0);
+    b->edit();
+    b->applicable = false;
+    sheet.ok();
+    EXPECT_FALSE(sheet.closed());
+    EXPECT_EQ(sheet.current(), 1u);  // the refusing page is brought up
+    EXPECT_EQ(a->applied + b->applied, 0);
+    EXPECT_TRUE(ctx.unsaved_changes);
+    EXPECT_TRUE(sheet.apply_enabled());
+    b->applicable = true;
+    sheet.ok();
+    EXPECT_TRUE(sheet.closed());
+    EXPECT_EQ(a->applied + b->applied, 2);
 }
 
 TEST_F(SheetTest, APageThatCouldNotWriteKeepsTheSheetOpenAndTheChangesPending) {

@@ -40,7 +40,7 @@ TEST_F(CliFramework, GroupHelpShowsOnlyThatGroup) {
     EXPECT_EQ(b.status, 0);
     EXPECT_EQ(a.out, b.out);
     EXPECT_TRUE(contains(a.out, "usage: ovrinsmsctl queue COMMAND"));
-    EXPECT_TRUE(contains(a.out, "  send-test sms|mms NUMBER\n"));
+    EXPECT_TRUE(contains(a.out, "  send-test sms|mms NUMBER [--wait] [--timeout S]\n"));
     EXPECT_FALSE(contains(a.out, "config"));
     // A group that is one command shows that command's usage.
     EXPECT_TRUE(contains(ctl({"status", "-h"}).out, "usage: ovrinsmsctl status [--json]\n"));

@@ -7,6 +7,7 @@
 #include "ui/qt/mm7_dialog_window.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/queue_viewer_window.h"
+#include "ui/qt/user_dialog_view.h"
 
 namespace ovr::ui {
 
@@ -21,6 +22,12 @@ void ConsoleWindows::open_queue_viewer(pages::ViewerKind kind) {
 void ConsoleWindows::open_event_log_viewer() {
     EventLogWindow w(ctx_, QApplication::activeWindow());
     w.exec();
+}
+
+bool ConsoleWindows::run_dialog(pages::DialogModel& dialog) {
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent) parent = QApplication::activeWindow();
+    return exec_dialog(dialog, parent);
 }
 
 bool ConsoleWindows::run_keyword_dialog(pages::KeywordDialog& dialog) {

@@ -10,13 +10,19 @@
 
 #include "config/text.h"
 #include "pages/debug_logs.h"
+#include "pages/server_page.h"
 #include "pages/receive_page.h"
 #include "pages/select_modem.h"
 #include "pages/status_page.h"
+#include "pages/test_message.h"
+#include "pages/users_page.h"
 #include "pages/wizard_complete.h"
+#include "ui/qt/server_view.h"
 #include "ui/qt/receive_view.h"
 #include "ui/qt/select_modem_view.h"
 #include "ui/qt/status_view.h"
+#include "ui/qt/test_message_view.h"
+#include "ui/qt/users_view.h"
 
 namespace ovr::ui {
 
@@ -117,6 +123,9 @@ void WizardCompleteView::sync() {
 PageView* make_view(pages::PageModel& model, QWidget* parent) {
     if (auto* p = dynamic_cast<pages::StatusPage*>(&model)) return new StatusView(*p, parent);
     if (auto* p = dynamic_cast<pages::DebugLogsPage*>(&model)) return new DebugLogsView(*p, parent);
+    if (auto* p = dynamic_cast<pages::ServerPage*>(&model)) return new ServerView(*p, parent);
+    if (auto* p = dynamic_cast<pages::UsersPage*>(&model)) return new UsersView(*p, parent);
+    if (auto* p = dynamic_cast<pages::TestMessagePage*>(&model)) return new TestMessageView(*p, parent);
     if (auto* p = dynamic_cast<pages::WizardCompletePage*>(&model)) return new WizardCompleteView(*p, parent);
     if (auto* p = dynamic_cast<pages::SelectModemPage*>(&model)) return new SelectModemView(*p, parent);
     if (auto* p = dynamic_cast<pages::ReceivePage*>(&model)) return new ReceiveView(*p, parent);

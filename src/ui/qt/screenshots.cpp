@@ -37,6 +37,12 @@
 #include "device_server.h"
 #include "modem/network_device.h"
 #include "platform/dynlib.h"
+#include "pages/server_page.h"
+#include "pages/user_dialog.h"
+#include "pages/test_message.h"
+#include "queue/request_files.h"
+#include "pages/users_page.h"
+#include "config/support.h"
 #include "platform/fs.h"
 #include "service/control.h"
 #include "service/status.h"
@@ -47,6 +53,7 @@
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/queue_viewer_window.h"
 #include "ui/qt/sheet_window.h"
+#include "ui/qt/user_dialog_view.h"
 
 using namespace ovr;
 
@@ -317,6 +324,19 @@ int main(int argc, char** argv) {
     config::ini::write_string(root + "MMSWAP.INI", "MMSWAP", "Debug", "Yes");
     std::ofstream(root + "SMSDEBUG.LOG") << "log\n";
     ShotGateway gateway(root, ctx);
+    // Three users, one of them with an MM7/EAIF account and a routing key.
+    setenv("OVRINSMS_DATA_DIR", root.c_str(), 1);
+    config::UserFileHandle users;
+    config::open_user_file(root, config::kGenericRead | config::kGenericWrite, users);
+    for (auto [name, full] : {std::pair{"alice", "Alice Liddell"}, {"bob", "Bob Builder"}, {"smppclient", "SMPP Client"}}) {
+        config::UserRecord r;
+        r.set_name(name);
+        r.set_full_name(full);
+        r.set_password("secret");
+        r.set_smpp_login_enabled(std::string(name) == "smppclient");
+        config::SMSAddUser(users, r);
+    }
+    config::ini::write_string(ctx.ini.rirer, pages::kInboundRouting, "smppclient", "+15550100");
     write_two_way_samples(ctx);
 
     {
@@ -354,6 +374,60 @@ int main(int argc, char** argv) {
         platform::fs::remove_file(service::modem_error_path(ctx.dirs.private_data, "COM7:"));
         sheet.on_change = nullptr;
     }
+    {
+        // The Server page with SMPP on, and its refusal of a shared port.
+        config::ini::write_string(ctx.ini.rirer, "RIRER", "SMPPPort", "2775");
+        app::Sheet sheet(app::SheetKind::Main, ctx, app::make_main_pages(ctx));
+        ui::SheetWindow w(sheet, true);
+        w.tabs()->setCurrentIndex(2);
+        save(&w, "main-3-server-smpp");
+        config::ini::remove_key(ctx.ini.rirer, "RIRER", "SMPPPort");
+        sheet.on_change = nullptr;
+    }
+    {
+        // The Test Message page following a test SMS: waiting, retrying, sent.
+        app::Sheet sheet(app::SheetKind::Main, ctx, app::make_main_pages(ctx));
+        ui::SheetWindow w(sheet, true);
+        w.tabs()->setCurrentIndex(6);
+        auto& page = dynamic_cast<pages::TestMessagePage&>(sheet.page(6));
+        page.set_phone_number("+15551234");
+        page.press_send_sms();
+        w.view(6)->sync_if_changed();
+        save(&w, "main-7-test-message-waiting");
+        std::string tag = queue::test_tag(ctx.tests.sms.tag_value);
+        std::string req = root + "Q/" + tag + ".REQ";
+        config::ini::write_string(req, "ErrorDetail", "RetryCount", "2");
+        config::ini::write_string(req, "ErrorDetail", "LastErrorInfo", "Modem not responding");
+        page.tick();
+        w.view(6)->sync_if_changed();
+        save(&w, "main-7-test-message-retry");
+        platform::fs::remove_file(req);
+        std::ofstream(root + "SMSOUT-20260519.LOG", std::ios::app) << "10:30:05," << tag << ",+15551234,COM7:,OK\r\n";
+        page.tick();
+        w.view(6)->sync_if_changed();
+        save(&w, "main-7-test-message-sent");
+        platform::fs::remove_file(root + "SMSOUT-20260519.LOG");
+        sheet.on_change = nullptr;
+    }
+    box("dialog-no-user-accounts", pages::TestMessagePage::kNoUsersQuestion, Icon::Question, Buttons::YesNo);
+    box("dialog-sms-request-error", pages::TestMessagePage::kSmsCreateError, Icon::Error, Buttons::Ok);
+    box("dialog-port-used-twice", pages::port_conflict_message(8800), Icon::Error, Buttons::Ok);
+    box("dialog-save-configuration", pages::ServerPage::kSaveQuestion, Icon::Question, Buttons::YesNoCancel);
+    {
+        config::UserRecord r;
+        config::SMSFindUserRecord(users, "smppclient", r);
+        pages::UserDialog d(ctx, users, r);
+        ui::UserDialogView v(d);
+        save(&v, "dialog-edit-user");
+        pages::UserDialog fresh(ctx, users, config::UserRecord{});
+        ui::UserDialogView empty(fresh);
+        save(&empty, "dialog-edit-user-new");
+    }
+    box("dialog-field-required", pages::UserDialog::kRequired, Icon::Error, Buttons::Ok);
+    box("dialog-user-already-defined", "User bob is already defined.", Icon::Error, Buttons::Ok);
+    box("dialog-invalid-user-name", pages::UserDialog::kInvalidName, Icon::Error, Buttons::Ok);
+    box("dialog-delete-user", pages::UsersPage::kDeleteOne, Icon::Question, Buttons::YesNo);
+    box("dialog-delete-users", "Delete 3 users?", Icon::Question, Buttons::YesNo);
     {
         ui::EventLogWindow events(ctx);
         save(&events, "dialog-event-log");
@@ -467,6 +541,7 @@ int main(int argc, char** argv) {
     box("dialog-modemtest-rights", "Administrative rights are required for this test.", Icon::Error, Buttons::Ok);
 
     ctx.platform = nullptr;
+    config::SMSCloseUserFile(users);
     platform::fs::recursive_delete(root + "private/");
     for (const auto& e : platform::fs::list_directory(root)) platform::fs::remove_file(root + e.name);
     platform::fs::recursive_delete(root);
