@@ -3,6 +3,7 @@
 // every listing giving one JSON document.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/scratch.h"
@@ -79,6 +80,28 @@ TEST_F(Commands, KeywordEntriesThatWouldBreakTheFileAreRefused) {
     EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "ovrinsmsctl: the entry's section name must not contain \"]\"");
     ASSERT_EQ(ctl({"keywords", "add", "INFO##+1555"}).status, 0);
     EXPECT_EQ(ctl({"keywords", "list", "--json"}).out, "[{\"entry\": \"INFO##+1555\", \"actions\": {}}]\n");
+}
+
+TEST_F(Commands, AFailedKeywordWriteIsNotAMissingEntry) {
+    ASSERT_EQ(ctl({"keywords", "add", "INFO"}).status, 0);
+    // A directory where the writers' lock file goes: every write is refused,
+    // even for root.
+    unlink(d.file("data/.RIRER.INI.lock").c_str());
+    ASSERT_EQ(mkdir(d.file("data/.RIRER.INI.lock").c_str(), 0755), 0);
+    const std::string cannot = "ovrinsmsctl: cannot write " + d.file("data/RIRER.INI") + ": ";
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"keywords", "rename", "info", "NEWS"}, {"keywords", "remove", "INFO"}}) {
+        RunResult r = ctl(words);
+        EXPECT_EQ(r.status, 1) << words[1];
+        EXPECT_EQ(r.err.rfind(cannot, 0), 0u) << r.err;
+    }
+    RunResult r = ctl({"keywords", "rename", "NEWS", "INFO2"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ovrinsmsctl: \"NEWS\" is not in the table\n");
+    EXPECT_EQ(ctl({"keywords", "remove", "NEWS"}).err, "ovrinsmsctl: \"NEWS\" is not in the table\n");
+    ASSERT_EQ(rmdir(d.file("data/.RIRER.INI.lock").c_str()), 0);
+    EXPECT_EQ(ctl({"keywords", "rename", "info", "NEWS"}).status, 0);
+    EXPECT_EQ(ctl({"keywords", "list"}).out, "NEWS\n");
 }
 
 TEST_F(Commands, EveryListingHasOneJsonDocument) {
