@@ -71,6 +71,31 @@ TEST_F(Commands, ExitCodesForMonitoring) {
     EXPECT_EQ(ctl({"status", "--json"}).status, 3);
 }
 
+// The Status page's modem field, as text: the service not active, each
+// modem's error, or nothing to report, said so rather than left blank.
+TEST_F(Commands, StatusShowsTheModemInformationOfThePage) {
+    auto modem_lines = [&] {
+        std::string out = ctl({"status"}).out;
+        size_t at = out.find("Modem information");
+        size_t end = out.find("  Today");
+        return at == std::string::npos ? out : out.substr(at, out.rfind('\n', end) + 1 - at);
+    };
+    ASSERT_EQ(ctl({"config", "set", "RIRER", "RIRER", "Modem1", "COM7:"}).status, 0);
+    EXPECT_EQ(modem_lines(), "Modem information [red]:\n  Service is NOT active\n");
+    ASSERT_EQ(ctl({"service", "install", "--quiet"}).status, 0);
+    struct Removed {
+        std::map<std::string, std::string>& env;
+        ~Removed() { run_program("ovrinsmsctl", {"service", "remove", "--quiet"}, env); }
+    } removed{env};
+    EXPECT_EQ(modem_lines(), "Modem information:\n  (no modem errors)\n");
+    RunResult r = run_program("ovrinsms-gwsim", {"ctl", "modem-error", "COM7:", "Modem not responding"}, env);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(modem_lines(), "Modem information [red]:\n  COM7: : Modem not responding\n");
+    EXPECT_NE(ctl({"status", "--json"}).out.find(
+                  "\"modem_information\": {\"text\": \"COM7: : Modem not responding\\r\\n\", \"red\": true}"),
+              std::string::npos);
+}
+
 TEST_F(Commands, KeywordEntriesThatWouldBreakTheFileAreRefused) {
     RunResult r = ctl({"keywords", "add", "A\nB"});
     EXPECT_EQ(r.status, 2);
