@@ -16,7 +16,8 @@ std::atomic<bool> Gateway::terminate_flag{false};
 
 const RoleInfo& role_info(Role r) {
     static const RoleInfo sms{service::kSmsServiceName, service::kSmsBlockName, "OvrinSMS", "sms-web", "sms-smpp"};
-    static const RoleInfo mmsc{service::kMmscServiceName, service::kMmscBlockName, "OvrinMMSC", "mmsc-mm7",
+    // Both services report under the one source the event log viewer lists.
+    static const RoleInfo mmsc{service::kMmscServiceName, service::kMmscBlockName, "OvrinSMS", "mmsc-mm7",
                                "mmsc-smpp"};
     return r == Role::Sms ? sms : mmsc;
 }

@@ -5,6 +5,7 @@
 #include "cli/diagnose.h"
 #include "cli/json_text.h"
 #include "cli/dialog_twin.h"
+#include "config/text.h"
 #include "keywords/editing.h"
 #include "keywords/table.h"
 #include "pages/keyword_dialog.h"
@@ -55,15 +56,24 @@ int add(Context& ctx, const Invocation& inv) {
     return 0;
 }
 
+// Whether the table holds the entry (matched as the table matches it): a
+// failed write must not read as a missing entry.
+bool in_table(Context& ctx, const std::string& entry) {
+    for (const std::string& e : keywords::enumerate(ctx.ini.rirer))
+        if (config::equal_ignoring_case(e, entry)) return true;
+    return false;
+}
+
 int rename(Context& ctx, const Invocation& inv) {
     if (int rc = refuse_entry(ctx, inv.arg(1))) return rc;
-    if (!keywords::rename(ctx.ini.rirer, inv.arg(0), inv.arg(1)))
-        return failure(ctx, "\"" + inv.arg(0) + "\" is not in the table");
+    if (!in_table(ctx, inv.arg(0))) return failure(ctx, "\"" + inv.arg(0) + "\" is not in the table");
+    if (!keywords::rename(ctx.ini.rirer, inv.arg(0), inv.arg(1))) return failure(ctx, unwritable_reason(ctx.ini.rirer));
     return 0;
 }
 
 int remove(Context& ctx, const Invocation& inv) {
-    if (!keywords::remove(ctx.ini.rirer, inv.arg(0))) return failure(ctx, "\"" + inv.arg(0) + "\" is not in the table");
+    if (!in_table(ctx, inv.arg(0))) return failure(ctx, "\"" + inv.arg(0) + "\" is not in the table");
+    if (!keywords::remove(ctx.ini.rirer, inv.arg(0))) return failure(ctx, unwritable_reason(ctx.ini.rirer));
     return 0;
 }
 

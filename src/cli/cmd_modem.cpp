@@ -1,4 +1,8 @@
 // ovrinsmsctl modem ...: the local modem list, the modem test and section names.
+#include <termios.h>
+#include <unistd.h>
+
+#include <optional>
 #include <ostream>
 
 #include "cli/cli.h"
@@ -38,11 +42,83 @@ int list(Context& ctx, const Invocation& inv) {
     return 0;
 }
 
+// The SIM's PIN never appears on a command line (where every user's `ps`
+// sees it): --pin-stdin reads it from the first line of standard input,
+// without echo on a terminal.
+constexpr size_t kMaxPin = 64;
+
+// Nothing when the input ends before a line; "" for an empty line.
+std::optional<std::string> read_pin(Context& ctx) {
+    bool tty = isatty(STDIN_FILENO);
+    termios saved{};
+    bool quiet = tty && tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (quiet) {
+        termios t = saved;
+        t.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &t);
+        ctx.err << "PIN: ";
+        ctx.err.flush();
+    }
+    std::string pin;
+    bool line = false;
+    char c;
+    // Byte by byte, so nothing past the line is taken from a shared input.
+    while (read(STDIN_FILENO, &c, 1) == 1) {
+        if (c == '\n') {
+            line = true;
+            break;
+        }
+        if (pin.size() <= kMaxPin) pin += c;
+    }
+    if (quiet) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        ctx.err << "\n";
+    }
+    if (!line && pin.empty()) return std::nullopt;
+    if (!pin.empty() && pin.back() == '\r') pin.pop_back();
+    return pin;
+}
+
+// Hides the PIN wherever the dialogue would show it: the command in the
+// transcript, and its echo in a reply quoted by a box.
+class PinHidingUi : public ConsoleUi {
+public:
+    PinHidingUi(std::ostream& out, bool transcript, std::string pin)
+        : ConsoleUi(out, false, transcript), shown_as_(pin.empty() ? "" : "+CPIN=\"" + pin + "\"") {}
+    Answer message(const std::string& text, Icon icon, Buttons buttons, const std::string& caption) override {
+        return ConsoleUi::message(hide(text), icon, buttons, caption);
+    }
+    void progress(const std::string& line) override { ConsoleUi::progress(hide(line)); }
+
+private:
+    std::string hide(std::string text) const {
+        if (shown_as_.empty()) return text;
+        const std::string masked = "+CPIN=\"****\"";
+        for (size_t at = text.find(shown_as_); at != std::string::npos; at = text.find(shown_as_, at + masked.size()))
+            text.replace(at, shown_as_.size(), masked);
+        return text;
+    }
+    std::string shown_as_;
+};
+
 int test(Context& ctx, const Invocation& inv) {
+    std::string pin;
+    if (inv.has("--pin-stdin")) {
+        std::optional<std::string> read = read_pin(ctx);
+        if (!read) return usage_error(ctx, "--pin-stdin: no PIN on standard input");
+        pin = *read;
+        if (pin.empty()) return usage_error(ctx, "--pin-stdin: the PIN is empty");
+        if (pin.size() > kMaxPin) return usage_error(ctx, "--pin-stdin: the PIN is longer than 64 characters");
+        // It goes into AT+CPIN="...": a quote or a control character would
+        // end the command early or start another.
+        for (unsigned char ch : pin)
+            if (ch < 0x20 || ch == 0x7F || ch == '"')
+                return usage_error(ctx, "--pin-stdin: the PIN must not contain a quote or a control character");
+    }
     platform::Platform p = platform::make_platform();
-    ConsoleUi ui(ctx.err, false, inv.has("--transcript"));
+    PinHidingUi ui(ctx.err, inv.has("--transcript"), pin);
     modem::ModemAccess acc{*p.comm_ports, *p.tapi, *p.registry, *p.clock, ui, ctx.ini.rirer};
-    return modem::TestModem(acc, inv.arg(0), inv.value("--pin")) ? 0 : 1;
+    return modem::TestModem(acc, inv.arg(0), pin) ? 0 : 1;
 }
 
 Registrar reg({
@@ -71,9 +147,12 @@ Registrar reg({
          "its icon word and text, then \"Modem1: ENTRY\" (and \"RouteName: X\" for a device).\n"
          "Exit status 0 when the wizard would go on, 1 when it stays on the page.\n"},
         {"test", "NAME", "test a modem as the Modem page does",
-         {{"--pin", "PIN", "the SIM's PIN, when it asks for one"},
+         {{"--pin-stdin", nullptr, "read the SIM's PIN, when it asks for one, from standard input"},
           {"--transcript", nullptr, "print the AT dialogue on standard error"}},
-         &test},
+         &test,
+         "With --pin-stdin the first line of standard input is the PIN (asked for\n"
+         "without echo on a terminal); it is never printed: the transcript shows\n"
+         "AT+CPIN=\"****\". Example: ovrinsmsctl modem test COM7: --pin-stdin < pin.txt\n"},
         {"section-name", "ENTRY", "print the INI section name of a modem entry", {}, &section_name},
     },
     "NAME is a line name from \"modem list\" or a port such as COM3:. Without a modem,\n"

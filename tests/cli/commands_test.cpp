@@ -3,6 +3,7 @@
 // every listing giving one JSON document.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/scratch.h"
@@ -70,6 +71,31 @@ TEST_F(Commands, ExitCodesForMonitoring) {
     EXPECT_EQ(ctl({"status", "--json"}).status, 3);
 }
 
+// The Status page's modem field, as text: the service not active, each
+// modem's error, or nothing to report, said so rather than left blank.
+TEST_F(Commands, StatusShowsTheModemInformationOfThePage) {
+    auto modem_lines = [&] {
+        std::string out = ctl({"status"}).out;
+        size_t at = out.find("Modem information");
+        size_t end = out.find("  Today");
+        return at == std::string::npos ? out : out.substr(at, out.rfind('\n', end) + 1 - at);
+    };
+    ASSERT_EQ(ctl({"config", "set", "RIRER", "RIRER", "Modem1", "COM7:"}).status, 0);
+    EXPECT_EQ(modem_lines(), "Modem information [red]:\n  Service is NOT active\n");
+    ASSERT_EQ(ctl({"service", "install", "--quiet"}).status, 0);
+    struct Removed {
+        std::map<std::string, std::string>& env;
+        ~Removed() { run_program("ovrinsmsctl", {"service", "remove", "--quiet"}, env); }
+    } removed{env};
+    EXPECT_EQ(modem_lines(), "Modem information:\n  (no modem errors)\n");
+    RunResult r = run_program("ovrinsms-gwsim", {"ctl", "modem-error", "COM7:", "Modem not responding"}, env);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(modem_lines(), "Modem information [red]:\n  COM7: : Modem not responding\n");
+    EXPECT_NE(ctl({"status", "--json"}).out.find(
+                  "\"modem_information\": {\"text\": \"COM7: : Modem not responding\\r\\n\", \"red\": true}"),
+              std::string::npos);
+}
+
 TEST_F(Commands, KeywordEntriesThatWouldBreakTheFileAreRefused) {
     RunResult r = ctl({"keywords", "add", "A\nB"});
     EXPECT_EQ(r.status, 2);
@@ -79,6 +105,28 @@ TEST_F(Commands, KeywordEntriesThatWouldBreakTheFileAreRefused) {
     EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "ovrinsmsctl: the entry's section name must not contain \"]\"");
     ASSERT_EQ(ctl({"keywords", "add", "INFO##+1555"}).status, 0);
     EXPECT_EQ(ctl({"keywords", "list", "--json"}).out, "[{\"entry\": \"INFO##+1555\", \"actions\": {}}]\n");
+}
+
+TEST_F(Commands, AFailedKeywordWriteIsNotAMissingEntry) {
+    ASSERT_EQ(ctl({"keywords", "add", "INFO"}).status, 0);
+    // A directory where the writers' lock file goes: every write is refused,
+    // even for root.
+    unlink(d.file("data/.RIRER.INI.lock").c_str());
+    ASSERT_EQ(mkdir(d.file("data/.RIRER.INI.lock").c_str(), 0755), 0);
+    const std::string cannot = "ovrinsmsctl: cannot write " + d.file("data/RIRER.INI") + ": ";
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"keywords", "rename", "info", "NEWS"}, {"keywords", "remove", "INFO"}}) {
+        RunResult r = ctl(words);
+        EXPECT_EQ(r.status, 1) << words[1];
+        EXPECT_EQ(r.err.rfind(cannot, 0), 0u) << r.err;
+    }
+    RunResult r = ctl({"keywords", "rename", "NEWS", "INFO2"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ovrinsmsctl: \"NEWS\" is not in the table\n");
+    EXPECT_EQ(ctl({"keywords", "remove", "NEWS"}).err, "ovrinsmsctl: \"NEWS\" is not in the table\n");
+    ASSERT_EQ(rmdir(d.file("data/.RIRER.INI.lock").c_str()), 0);
+    EXPECT_EQ(ctl({"keywords", "rename", "info", "NEWS"}).status, 0);
+    EXPECT_EQ(ctl({"keywords", "list"}).out, "NEWS\n");
 }
 
 TEST_F(Commands, EveryListingHasOneJsonDocument) {

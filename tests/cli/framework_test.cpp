@@ -50,11 +50,11 @@ TEST_F(CliFramework, HelpIsNeverTakenAsAnArgument) {
     // Without the table this opened a modem called "--help".
     for (const auto& words : std::vector<std::vector<std::string>>{
              {"modem", "test", "--help"}, {"modem", "test", "COM7:", "-h"}, {"help", "modem", "test"},
-             {"modem", "test", "--pin", "--help"}}) {
+             {"modem", "test", "--pin-stdin", "--help"}}) {
         RunResult r = ctl(words);
         EXPECT_EQ(r.status, 0) << words.back();
         EXPECT_EQ(r.err, "");
-        EXPECT_TRUE(contains(r.out, "usage: ovrinsmsctl modem test NAME [--pin PIN] [--transcript]\n")) << r.out;
+        EXPECT_TRUE(contains(r.out, "usage: ovrinsmsctl modem test NAME [--pin-stdin] [--transcript]\n")) << r.out;
         EXPECT_TRUE(contains(r.out, "--transcript  print the AT dialogue"));
     }
     // After "--" it is a plain word again.

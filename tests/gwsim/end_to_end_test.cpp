@@ -125,6 +125,21 @@ TEST(QueueEndToEnd, TestMessagesAreSentLoggedAndCounted) {
         << status;
 }
 
+// The event log viewer lists one source: both services' start and stop
+// lines must be under it.
+TEST(QueueEndToEnd, BothServicesLogTheirStartAndStopWhereTheViewerLooks) {
+    SimEnv s;
+    ASSERT_EQ(s.ctl({"service", "install"}).status, 0);
+    ASSERT_EQ(s.ctl({"service", "stop", "--quiet"}).status, 0);
+    RunResult r = s.ctl({"events"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* name : {"OvrinSMS", "OvrinMMSC"})
+        for (const char* what : {"started", "stopped"})
+            EXPECT_NE(r.out.find(std::string(" - Info: The ") + name + " service has " + what + ".\n"),
+                      std::string::npos)
+                << name << " " << what << " missing from:\n" << r.out;
+}
+
 TEST(QueueEndToEnd, ARetriedMessageShowsInTheQueueUntilTheServiceRecovers) {
     SimEnv s;
     ASSERT_EQ(s.gwsim({"ctl", "delay", "50"}).status, 0);

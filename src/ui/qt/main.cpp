@@ -1,5 +1,10 @@
 // ovrinsms-console: the configuration console's window front end.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QSocketNotifier>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -16,6 +21,39 @@
 
 using namespace ovr;
 
+namespace {
+
+int quit_pipe[2] = {-1, -1};
+
+extern "C" void on_quit_signal(int) {
+    char c = 1;
+    ssize_t n = write(quit_pipe[1], &c, 1);
+    (void)n;
+}
+
+// SIGTERM (and SIGINT, unless ignored) closes the windows as the user would,
+// so the console ends through its normal exit rather than dying in the middle
+// of a page's work.
+void close_windows_on_signals(QApplication& app) {
+    if (pipe2(quit_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(quit_pipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+        char buf[16];
+        while (read(quit_pipe[0], buf, sizeof buf) > 0) {
+        }
+        QApplication::closeAllWindows();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = on_quit_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    struct sigaction old {};
+    if (sigaction(SIGINT, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) sigaction(SIGINT, &sa, nullptr);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     // QApplication takes its own options out of argv; the switches are read
     // from the command line as given.
@@ -23,6 +61,7 @@ int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("ovrinsms-console");
     QApplication::setWindowIcon(ui::program_icon());
+    close_windows_on_signals(qapp);
 
     platform::Platform plat = platform::make_platform();
     // Discovery of network modem devices, for the Select Modem page.
