@@ -1,6 +1,7 @@
 #include "app/sheet.h"
 
 #include "pages/debug_logs.h"
+#include "pages/email_page.h"
 #include "pages/status_page.h"
 #include "pages/wizard_complete.h"
 
@@ -130,7 +131,10 @@ std::vector<std::unique_ptr<pages::PageModel>> make_main_pages(pages::Context& c
                               {"Server", "DIALOG_SERVER"},   {"Users", "DIALOG_SMSUSERS"},
                               {"2-Way", "DIALOG_RECV"},      {"E-Mail", "DIALOG_EMAIL"},
                               {"Test Message", "DIALOG_TESTMSG"}};
-    for (auto& p : later) v.push_back(std::make_unique<pages::EmptyPage>(ctx, p[0], p[1]));
+    for (auto& p : later) {
+        if (std::string_view(p[1]) == "DIALOG_EMAIL") v.push_back(std::make_unique<pages::EmailPage>(ctx));
+        else v.push_back(std::make_unique<pages::EmptyPage>(ctx, p[0], p[1]));
+    }
     v.push_back(std::make_unique<pages::DebugLogsPage>(ctx));
     return v;
 }

@@ -670,6 +670,40 @@ bool write_profile(const std::string& path, std::string_view section, std::optio
     return write_string(path, section, *key, *value);
 }
 
+bool write_batch(const std::string& path, const std::vector<ProfileEdit>& edits, bool owner_only) {
+    std::vector<ProfileEdit> trimmed;
+    trimmed.reserve(edits.size());
+    for (const ProfileEdit& e : edits) {
+        ProfileEdit t{std::string(trim(e.section)), e.key ? std::optional<std::string>(std::string(trim(*e.key))) : std::nullopt,
+                      e.value};
+        if (t.key && t.value && (!valid_section(t.section) || !valid_key(*t.key) || has_break(*t.value))) return false;
+        trimmed.push_back(std::move(t));
+    }
+    if (owner_only) {
+        // Before the password is written: an existing file loses group and
+        // other access, a new one starts private (the replace keeps the mode).
+        struct stat st;
+        if (::stat(path.c_str(), &st) == 0) {
+            if ((st.st_mode & 077) != 0 && ::chmod(path.c_str(), st.st_mode & 07700) != 0) return false;
+        } else if (errno == ENOENT) {
+            int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (fd >= 0) ::close(fd);
+        }
+    }
+    return modify(path, [&](const std::string& text, bool) -> std::optional<std::string> {
+        std::optional<std::string> out;
+        for (const ProfileEdit& e : trimmed) {
+            const std::string& current = out ? *out : text;
+            std::optional<std::string> next =
+                e.key ? edit_key(current, e.section, *e.key,
+                                 e.value ? std::optional<std::string_view>(*e.value) : std::nullopt)
+                      : edit_section(current, e.section);
+            if (next) out = std::move(next);
+        }
+        return out;
+    });
+}
+
 std::vector<std::string> section_names_in(std::string_view text) {
     auto parsed = parse(std::string(text));
     std::vector<std::string> out;

@@ -69,6 +69,20 @@ bool remove_section(const std::string& path, std::string_view section);
 bool write_profile(const std::string& path, std::string_view section, std::optional<std::string_view> key,
                    std::optional<std::string_view> value);
 
+// One edit of a batch, as write_profile takes it: no key removes the
+// section, no value removes the key.
+struct ProfileEdit {
+    std::string section;
+    std::optional<std::string> key;
+    std::optional<std::string> value;
+};
+// Makes the edits in order under one lock with one atomic replace, so a
+// reader (or a crash) sees the file before them or after them all. Refuses
+// the whole batch, changing nothing, when one edit would be refused. With
+// owner_only (a file that holds a password) group and others lose all access
+// to the file first; its permissions are never widened.
+bool write_batch(const std::string& path, const std::vector<ProfileEdit>& edits, bool owner_only = false);
+
 // Cuts a NUL-separated list as a buffer of `size` characters would: when the
 // whole list (each entry with its NUL, then one more NUL) does not fit, only
 // size - 2 characters of it are kept.

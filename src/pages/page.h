@@ -16,7 +16,8 @@
 namespace ovr::pages {
 
 // The windows a page can open (the queue viewers and the event log
-// viewer, from the Status page). The front end implements it; tests record.
+// viewer, from the Status page; the E-mail page's dialogs). The front end
+// implements it; tests record.
 enum class ViewerKind { OutboundSms, OutboundMms, ReceivedSms, ReceivedMms };
 
 class Windows {
@@ -24,6 +25,10 @@ public:
     virtual ~Windows() = default;
     virtual void open_queue_viewer(ViewerKind kind) = 0;
     virtual void open_event_log_viewer() = 0;
+    // The E-mail page's modal dialogs: the mailbox of a kind (1 SMS, 2 MMS)
+    // and the authorised senders; 1 after a save or a removal, 0 on Cancel.
+    virtual int edit_mailbox(int /*kind*/) { return 0; }
+    virtual int edit_senders() { return 0; }
 };
 
 // Process-wide state shared by start-up, the sheet loop and every page.
