@@ -26,4 +26,18 @@ std::string one_line(const std::string& text) {
     return s;
 }
 
+pages::Context page_context(const Context& ctx, Ui& ui) {
+    pages::Context pc;
+    pc.dirs = ctx.dirs;
+    pc.ini = ctx.ini;
+    pc.ui = &ui;
+    return pc;
+}
+
+std::optional<bool> yes_no(const std::string& value) {
+    if (value == "yes") return true;
+    if (value == "no") return false;
+    return std::nullopt;
+}
+
 }  // namespace ovr::cli

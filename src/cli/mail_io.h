@@ -3,9 +3,12 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 
+#include "cli/cli.h"
 #include "cli/console_ui.h"
+#include "pages/page.h"
 
 namespace ovr::cli {
 
@@ -29,5 +32,11 @@ public:
         return ConsoleUi::message(one_line(text), icon, buttons, caption);
     }
 };
+
+// The page context of a mail command: the directories and the box printer.
+pages::Context page_context(const Context& ctx, Ui& ui);
+
+// "yes" or "no" of an option's value; nothing for anything else.
+std::optional<bool> yes_no(const std::string& value);
 
 }  // namespace ovr::cli

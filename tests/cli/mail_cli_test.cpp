@@ -88,3 +88,85 @@ TEST_F(MailCli, BadUsageIsTwoWithTheReason) {
 }
 
 }  // namespace
+
+namespace {
+
+// The page's twin commands: what one command saves, the others show.
+class MailboxesCli : public MailCli {
+protected:
+    RunResult ctl(const std::vector<std::string>& args, const std::string& input = {}) {
+        return run_program("ovrinsmsctl", args, env, input);
+    }
+    std::map<std::string, std::string> env{{"OVRINSMS_DATA_DIR", d.file("data/")},
+                                           {"OVRINSMS_PRIVATE_DIR", d.file("data/private/")}};
+};
+
+TEST_F(MailboxesCli, AMailboxSavedAfterBothTestsReadsBackAsTheDialogShowsIt) {
+    std::string imap = serve(ms::Protocol::Imap, ms::Security::Upgrade);
+    std::string smtp = serve(ms::Protocol::Smtp, ms::Security::Upgrade);
+    RunResult r = ctl({"mailboxes", "list", "--json"});
+    EXPECT_EQ(r.out, "[]\n");
+    const std::vector<std::string> add = {"mailboxes", "add", "sms", "--address", "sms@demo.test", "--user",
+                                          "demo", "--password-stdin", "--imap", imap, "--smtp", smtp, "--tls"};
+    r = ctl(add, "wrong\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error: IMAP login failed - Invalid username and/or password?\n");
+    EXPECT_EQ(ctl({"mailboxes", "list"}).out, "") << "nothing saved after a failed test";
+
+    r = ctl(add, "pa\"ss\\word\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    r = ctl({"mailboxes", "list", "--json"});
+    EXPECT_EQ(r.out, "[{\"kind\": \"sms\", \"address\": \"sms@demo.test\", \"name\": \"\", \"user\": \"demo\", "
+                     "\"server_type\": \"imap\", \"receive_server\": \"" + imap + "\", \"smtp_server\": \"" + smtp +
+                     "\", \"tls\": true, \"poll\": \"120\"}]\n");
+    r = ctl({"mailboxes", "show", "sms"});
+    EXPECT_NE(r.out.find("Password:\t********\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("pa\"ss"), std::string::npos);
+    EXPECT_EQ(ctl({"mail", "settings"}).out.rfind("sms-mailbox\tsms@demo.test\n", 0), 0u);
+
+    // Edit starts from the stored fields: only the name changes, both servers are tested again.
+    r = ctl({"mailboxes", "edit", "sms", "--name", "Demo"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(ctl({"mailboxes", "list", "--json"}).out.find("\"name\": \"Demo\""), std::string::npos);
+    r = ctl({"mailboxes", "edit", "sms", "--name", "Demo", "--smtp", "127.0.0.1:1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error: Connection failed for SMTP server (127.0.0.1:1)\n");
+    EXPECT_EQ(ctl({"mailboxes", "add", "sms", "--user", "x"}).status, 1) << "add does not replace";
+
+    r = ctl({"mailboxes", "remove", "sms"});
+    EXPECT_EQ(r.status, 1) << "not confirmed";
+    EXPECT_EQ(ctl({"mailboxes", "remove", "sms", "--yes"}).status, 0);
+    EXPECT_EQ(ctl({"mailboxes", "list"}).out, "");
+    EXPECT_EQ(ctl({"mailboxes", "show", "sms"}).status, 1);
+    EXPECT_EQ(ctl({"mailboxes", "add", "sms", "--password", "x"}).status, 2);
+}
+
+TEST_F(MailboxesCli, TheRequiredFieldsAreRefusedInOrder) {
+    RunResult r = ctl({"mailboxes", "add", "sms", "--user", "demo"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error: Field is required!\n");
+    EXPECT_EQ(ctl({"mailboxes", "list"}).out, "");
+}
+
+TEST_F(MailboxesCli, SettingsAndSendersRoundTrip) {
+    RunResult r = ctl({"mail", "set", "--max-sms", "3", "--route-replies", "yes", "--delivery-reports", "yes",
+                       "--template", "@@Text@@"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = ctl({"mail", "settings", "--json"});
+    EXPECT_EQ(r.out, "{\"sms_mailbox\": \"(Not Configured)\", \"max_sms\": 3, \"use_mms\": false, \"force_mms\": false, "
+                     "\"route_replies\": true, \"delivery_reports\": true, \"template\": \"@@Text@@\"}\n");
+    EXPECT_EQ(ctl({"config", "get", "RIRER", "RIRER", "ReceiveSMS"}).out, "Yes\n");
+    EXPECT_EQ(ctl({"mail", "set", "--route-replies", "no", "--delivery-reports", "yes"}).status, 2);
+    EXPECT_EQ(ctl({"mail", "set", "--max-sms", "0"}).status, 2);
+
+    ASSERT_EQ(ctl({"senders", "add", "Bob@x.org,Bob"}).status, 0);
+    ASSERT_EQ(ctl({"senders", "add", "ann@x.org"}).status, 0);
+    ASSERT_EQ(ctl({"senders", "add", "BOB@X.ORG,Robert"}).status, 0);
+    EXPECT_EQ(ctl({"senders", "list", "--json"}).out, "[\"ann@x.org\", \"BOB@X.ORG,Robert\"]\n");
+    EXPECT_EQ(ctl({"senders", "remove", "bob@x.org"}).status, 0);
+    EXPECT_EQ(ctl({"senders", "list"}).out, "ann@x.org\n");
+    EXPECT_EQ(ctl({"senders", "remove", "bob@x.org"}).status, 1);
+}
+
+}  // namespace
