@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "ui/qt/email_view.h"
 #include "ui/qt/event_log_window.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/queue_viewer_window.h"
@@ -19,6 +20,16 @@ void ConsoleWindows::open_queue_viewer(pages::ViewerKind kind) {
 void ConsoleWindows::open_event_log_viewer() {
     EventLogWindow w(ctx_, QApplication::activeWindow());
     w.exec();
+}
+
+int ConsoleWindows::edit_mailbox(int kind) {
+    MailboxWindow w(ctx_, kind == 2 ? pages::MailboxKind::Mms : pages::MailboxKind::Sms, QApplication::activeWindow());
+    return w.exec() == QDialog::Accepted ? 1 : 0;
+}
+
+int ConsoleWindows::edit_senders() {
+    SendersWindow w(ctx_, QApplication::activeWindow());
+    return w.exec() == QDialog::Accepted ? 1 : 0;
 }
 
 }  // namespace ovr::ui

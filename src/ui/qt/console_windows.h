@@ -1,5 +1,6 @@
-// The windows the Status page opens: the queue viewers and the event log
-// viewer, each modal over the window in front.
+// The windows the pages open: the queue viewers and the event log viewer
+// (Status page), the mailbox and senders dialogs (E-mail page), each modal
+// over the window in front.
 #pragma once
 
 #include "pages/page.h"
@@ -11,6 +12,8 @@ public:
     explicit ConsoleWindows(pages::Context& ctx) : ctx_(ctx) {}
     void open_queue_viewer(pages::ViewerKind kind) override;
     void open_event_log_viewer() override;
+    int edit_mailbox(int kind) override;
+    int edit_senders() override;
 
 private:
     pages::Context& ctx_;
