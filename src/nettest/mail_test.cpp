@@ -12,6 +12,7 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <utility>
 
 #include "config/inet.h"
 #include "config/text.h"
@@ -30,6 +31,15 @@ std::atomic<int> g_tag{0};
 // reply: a flood must not flood the busy window too.
 constexpr size_t kShownLineChars = 200;
 constexpr size_t kShownLines = 40;
+// Room left in a full reply buffer for the text of the box it goes into.
+constexpr size_t kBoxRoom = 64;
+
+// A box text made of a message and the reply, in the reply's own buffer: a
+// megabyte of reply is not copied once more.
+std::string with_reply(const char* message, std::string&& reply) {
+    reply.insert(0, message);
+    return std::move(reply);
+}
 
 const TlsLibrary* tls_library() {
     {
@@ -164,8 +174,13 @@ public:
         room = std::min(room, kReadLimit);
         const size_t old = buf.size();
         try {
-            if (buf.capacity() < old + room + 2)
-                buf.reserve(std::max(buf.capacity() + buf.capacity() / 2, old + room + 16));
+            // Growing by half each time would hold 1 MiB and 1.5 MiB at once
+            // near the limit: past a quarter of it, the buffer goes straight
+            // to its largest size.
+            if (buf.capacity() < old + room + 2) {
+                size_t grown = std::max(buf.capacity() + buf.capacity() / 2, old + room + 16);
+                buf.reserve(grown > kReplyLimit / 4 ? kReplyLimit + kReadLimit + kBoxRoom : grown);
+            }
             buf.resize(old + room);
         } catch (const std::bad_alloc&) {
             return Read::Error;
@@ -428,9 +443,11 @@ bool test_smtp(Ui* parent, const std::string& server, bool use_tls, const std::s
             return c.fail("SSL Connection failed for SMTP server - " + server + " " + reason + ")");
     }
     std::string text;
-    if (!greeted && !c.smtp_reply(t.greeting, &text)) return c.fail("Timeout Waiting for SMTP - " + text);
+    if (!greeted && !c.smtp_reply(t.greeting, &text))
+        return c.fail(with_reply("Timeout Waiting for SMTP - ", std::move(text)));
     if (!c.send_line(hello)) return c.fail("Error sending SMTP EHLO command");
-    if (!c.smtp_reply(t.smtp_reply, &text)) return c.fail("Timeout Waiting for SMTP EHLO response - " + text);
+    if (!c.smtp_reply(t.smtp_reply, &text))
+        return c.fail(with_reply("Timeout Waiting for SMTP EHLO response - ", std::move(text)));
     if (!user.empty()) {
         bool ok = c.send_line("AUTH LOGIN") && c.smtp_reply(t.smtp_reply) && c.send_line(base64(user)) &&
                   c.smtp_reply(t.smtp_reply) && c.send_line(base64(password), "********") &&
