@@ -1,10 +1,12 @@
-// The mail tests against a real Dovecot (label mail-e2e): a throwaway
-// instance from its own configuration in a scratch directory (dovecot -c),
-// accounts in a passwd-file, IMAP, IMAPS, POP3 and POP3S on loopback with a
-// fresh self-signed certificate. Nothing under /etc is read or touched
-// beyond the programs. Needs root and "./run deps --mail"; skipped otherwise.
+// The mail tests against a real Dovecot and Postfix (label mail-e2e):
+// throwaway instances from their own configurations in a scratch directory
+// (dovecot -c, postfix -c), accounts in a passwd-file, IMAP, IMAPS, POP3,
+// POP3S and SMTP with STARTTLS or implicit TLS on loopback, a fresh
+// self-signed certificate. Nothing under /etc is written. Needs root and
+// "./run deps --mail"; skipped otherwise, saying why.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -25,6 +27,7 @@ namespace {
 
 constexpr const char* kDovecot = "/usr/sbin/dovecot";
 constexpr const char* kOpenssl = "/usr/bin/openssl";
+constexpr const char* kPostfix = "/usr/sbin/postfix";
 const std::string kOddPassword = "pa\"ss\\word";
 
 uint16_t free_port() {
@@ -89,6 +92,7 @@ protected:
                          "service imap-login {\n"
                          "  inet_listener imap {\n    port = " + std::to_string(ports[0]) + "\n  }\n"
                          "  inet_listener imaps {\n    port = " + std::to_string(ports[1]) + "\n    ssl = yes\n  }\n}\n"
+                         "service auth {\n  unix_listener auth-client {\n    mode = 0666\n  }\n}\n"
                          "service pop3-login {\n"
                          "  inet_listener pop3 {\n    port = " + std::to_string(ports[2]) + "\n  }\n"
                          "  inet_listener pop3s {\n    port = " + std::to_string(ports[3]) + "\n    ssl = yes\n  }\n}\n");
@@ -102,9 +106,73 @@ protected:
         for (int i = 0; i < 100 && !(accepts(ports[0]) && accepts(ports[3])); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         ASSERT_TRUE(accepts(ports[0]) && accepts(ports[3])) << test::read_text(dir + "dovecot.log");
+        if (::access(kPostfix, X_OK) == 0) start_postfix();
+    }
+
+    // A private Postfix (postfix -c DIR) on two loopback ports, STARTTLS and
+    // implicit TLS, authenticating through the Dovecot above, every
+    // recipient refused.
+    void start_postfix() {
+        const std::string dir = d.path(), pf = dir + "postfix/";
+        struct passwd* owner = ::getpwnam("postfix");
+        ASSERT_NE(owner, nullptr);
+        ::mkdir(pf.c_str(), 0755);
+        ::mkdir((pf + "queue").c_str(), 0755);
+        ::mkdir((pf + "data").c_str(), 0700);
+        ASSERT_EQ(::chown((pf + "data").c_str(), owner->pw_uid, owner->pw_gid), 0);
+        smtp_ports[0] = free_port();
+        smtp_ports[1] = free_port();
+        test::write_text(pf + "main.cf",
+                         "compatibility_level = 3.6\n"
+                         "queue_directory = " + pf + "queue\n"
+                         "data_directory = " + pf + "data\n"
+                         "meta_directory = /etc/postfix\n"
+                         "mail_owner = postfix\n"
+                         "setgid_group = postdrop\n"
+                         "inet_interfaces = 127.0.0.1\n"
+                         "inet_protocols = ipv4\n"
+                         "myhostname = localhost\n"
+                         "mydestination =\n"
+                         "alias_maps =\n"
+                         "alias_database =\n"
+                         "maillog_file = " + pf + "maillog\n"
+                         "maillog_file_prefixes = " + dir + "\n"
+                         "smtpd_tls_cert_file = " + dir + "cert.pem\n"
+                         "smtpd_tls_key_file = " + dir + "key.pem\n"
+                         "smtpd_tls_security_level = may\n"
+                         "smtpd_sasl_auth_enable = yes\n"
+                         "smtpd_sasl_type = dovecot\n"
+                         "smtpd_sasl_path = " + dir + "run/auth-client\n"
+                         "smtpd_recipient_restrictions = reject\n"
+                         "smtpd_relay_restrictions = reject\n");
+        const std::string a = "127.0.0.1:" + std::to_string(smtp_ports[0]),
+                          b = "127.0.0.1:" + std::to_string(smtp_ports[1]);
+        test::write_text(pf + "master.cf",
+                         a + " inet n - n - - smtpd\n" +
+                         b + " inet n - n - - smtpd -o smtpd_tls_wrappermode=yes\n"
+                         "cleanup unix n - n - 0 cleanup\n"
+                         "qmgr unix n - n 300 1 qmgr\n"
+                         "tlsmgr unix - - n 1000? 1 tlsmgr\n"
+                         "rewrite unix - - n - - trivial-rewrite\n"
+                         "bounce unix - - n - 0 bounce\n"
+                         "defer unix - - n - 0 bounce\n"
+                         "trace unix - - n - 0 bounce\n"
+                         "verify unix - - n - 1 verify\n"
+                         "flush unix n - n 1000? 0 flush\n"
+                         "proxymap unix - - n - - proxymap\n"
+                         "anvil unix - - n - 1 anvil\n"
+                         "scache unix - - n - 1 scache\n"
+                         "postlog unix-dgram n - n - 1 postlogd\n");
+        auto r = test::run_program(kPostfix, {"-c", pf, "start"});
+        ASSERT_EQ(r.status, 0) << r.err << test::read_text(pf + "maillog");
+        postfix_dir = pf;
+        for (int i = 0; i < 100 && !(accepts(smtp_ports[0]) && accepts(smtp_ports[1])); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ASSERT_TRUE(accepts(smtp_ports[0]) && accepts(smtp_ports[1])) << test::read_text(pf + "maillog");
     }
     void TearDown() override {
         set_mail_timeouts(MailTimeouts{});
+        if (!postfix_dir.empty()) test::run_program(kPostfix, {"-c", postfix_dir, "stop"});
         if (pid > 0) {
             ::kill(pid, SIGTERM);
             int status = 0;
@@ -115,8 +183,27 @@ protected:
 
     test::ScratchDir d;
     uint16_t ports[4] = {};   // imap, imaps, pop3, pop3s
+    uint16_t smtp_ports[2] = {};   // STARTTLS, implicit TLS
+    std::string postfix_dir;
     pid_t pid = -1;
 };
+
+TEST_F(MailE2e, SmtpUpgradedAndImplicitAgainstPostfix) {
+    if (postfix_dir.empty()) GTEST_SKIP() << kPostfix << " is not installed (./run deps --mail)";
+    const std::string upgrade = "127.0.0.1:" + std::to_string(smtp_ports[0]),
+                      implicit = "127.0.0.1:" + std::to_string(smtp_ports[1]);
+    for (const std::string& server : {upgrade, implicit}) {
+        SCOPED_TRACE(server);
+        ScriptedUi good, odd, bad;
+        EXPECT_TRUE(test_smtp(&good, server, true, "demo", "demo")) << ::testing::PrintToString(good.texts());
+        EXPECT_TRUE(test_smtp(&odd, server, true, "odd", kOddPassword)) << ::testing::PrintToString(odd.texts());
+        EXPECT_FALSE(test_smtp(&bad, server, true, "demo", "wrong"));
+        EXPECT_EQ(bad.texts(), std::vector<std::string>{"SMTP login failed - Invalid username and/or password?"});
+    }
+    ScriptedUi plain;
+    EXPECT_TRUE(test_smtp(&plain, upgrade, false, "", "")) << "HELO, no login";
+    EXPECT_TRUE(plain.boxes.empty()) << ::testing::PrintToString(plain.texts());
+}
 
 TEST_F(MailE2e, ImapAndPop3PlainUpgradedAndImplicitAgainstDovecot) {
     struct Try {
