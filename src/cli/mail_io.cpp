@@ -18,7 +18,7 @@ bool read_password(std::istream& in, std::string& password) {
     return any;
 }
 
-std::string one_line(const std::string& text) {
+std::string box_line(const std::string& text) {
     std::string s = text;
     while (!s.empty() && (s.back() == '\r' || s.back() == '\n')) s.pop_back();
     for (char& c : s)

@@ -21,7 +21,7 @@ bool read_password(std::istream& in, std::string& password);
 
 // The one-line form of a box's text: trailing line breaks dropped, every
 // other control character a blank, so a server's reply adds no line.
-std::string one_line(const std::string& text);
+std::string box_line(const std::string& text);
 
 // A ConsoleUi whose every box takes exactly one line.
 class MailBoxUi : public ConsoleUi {
@@ -29,7 +29,7 @@ public:
     MailBoxUi(std::ostream& out, bool transcript, bool assume_yes = false) : ConsoleUi(out, assume_yes, transcript) {}
     Answer message(const std::string& text, Icon icon, Buttons buttons = Buttons::Ok,
                    const std::string& caption = kProgramTitle) override {
-        return ConsoleUi::message(one_line(text), icon, buttons, caption);
+        return ConsoleUi::message(box_line(text), icon, buttons, caption);
     }
 };
 

@@ -104,7 +104,7 @@ void EmailPage::press_senders() {
 
 void EmailPage::set_max_sms(const std::string& text) {
     if (text == max_sms_) return;
-    max_sms_ = cut_utf8(text, 10);
+    max_sms_ = cut_at_character(text, 10);
     mark();
 }
 
@@ -126,14 +126,14 @@ void EmailPage::select_template(size_t choice) {
 }
 
 void EmailPage::type_template(const std::string& text) {
-    template_ = cut_utf8(text, kValueBuffer - 1);
+    template_ = cut_at_character(text, kValueBuffer - 1);
     touched();
 }
 
 void EmailPage::apply() {
-    using config::ini::ProfileEdit;
+    using config::ini::ProfileWrite;
     const bool track = track_sender_.checked;
-    std::vector<ProfileEdit> edits = {
+    std::vector<ProfileWrite> edits = {
         {kMmscSection, "SMSEMail", mailbox_name(ctx(), MailboxKind::Sms).empty() ? "No" : "Yes"},
         {kMmscSection, "SMSPerEMail", std::to_string(max_sms_of(max_sms_))},
         {kMmscSection, "SMSEMailTrackSender", yes_or_none(track)},
@@ -147,7 +147,8 @@ void EmailPage::apply() {
     };
     // Replies routed to e-mail need the gateway to receive SMS at all.
     const std::string* refused = nullptr;
-    if (!config::ini::write_batch(ctx().ini.mmsc, edits, true)) refused = &ctx().ini.mmsc;
+    if (!config::ini::restrict_to_owner(ctx().ini.mmsc) || !config::ini::write_profiles(ctx().ini.mmsc, edits))
+        refused = &ctx().ini.mmsc;
     else if (track && !config::write_yes_no(ctx().ini.rirer, "RIRER", "ReceiveSMS", true)) refused = &ctx().ini.rirer;
     if (refused) {
         if (ctx().ui) ctx().ui->error("Unable to save the settings in " + *refused + ".");

@@ -57,8 +57,8 @@ std::optional<Mailbox> load_mailbox(const Context& ctx, MailboxKind kind) {
 }
 
 bool save_mailbox(const Context& ctx, MailboxKind kind, const Mailbox& m) {
-    using config::ini::ProfileEdit;
-    std::vector<ProfileEdit> edits;
+    using config::ini::ProfileWrite;
+    std::vector<ProfileWrite> edits;
     const std::string old = mailbox_name(ctx, kind);
     if (!old.empty() && !config::equal_ignoring_case(old, m.address))
         edits.push_back({mailbox_section(old), std::nullopt, std::nullopt});
@@ -76,13 +76,14 @@ bool save_mailbox(const Context& ctx, MailboxKind kind, const Mailbox& m) {
         edits.push_back({s, "SMTPServer", setting(m.smtp_server)});
         edits.push_back({s, "PollInterval", setting(m.poll_interval)});
     }
-    return config::ini::write_batch(ctx.ini.mmsc, edits, true);
+    // The file holds the password from now on: it becomes the owner's alone.
+    return config::ini::restrict_to_owner(ctx.ini.mmsc) && config::ini::write_profiles(ctx.ini.mmsc, edits);
 }
 
 bool remove_mailbox(const Context& ctx, MailboxKind kind) {
     const std::string name = mailbox_name(ctx, kind);
     if (name.empty()) return true;
-    return config::ini::write_batch(
+    return config::ini::write_profiles(
         ctx.ini.mmsc, {{mailbox_section(name), std::nullopt, std::nullopt}, {kMmscSection, mailbox_key(kind), std::nullopt}});
 }
 
@@ -107,12 +108,6 @@ std::string join_server(const std::string& host, const std::string& port) {
     std::string h = host;
     if (h.find(':') != std::string::npos && h.front() != '[') h = "[" + h + "]";
     return port.empty() ? h : h + ":" + port;
-}
-
-std::string cut_utf8(std::string_view text, size_t n) {
-    if (text.size() <= n) return std::string(text);
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    return std::string(text.substr(0, n));
 }
 
 MailTests real_mail_tests() { return {&nettest::test_smtp, &nettest::test_imap, &nettest::test_pop3}; }
@@ -150,8 +145,8 @@ MailboxDialog::MailboxDialog(Context& ctx, MailboxKind kind, MailTests tests)
     if (empty_or_zero(field(Field::Poll).text)) mut(Field::Poll).text = "120";
 }
 
-const TextField& MailboxDialog::field(Field f) const { return fields_[static_cast<size_t>(f)]; }
-TextField& MailboxDialog::mut(Field f) { return fields_[static_cast<size_t>(f)]; }
+const MailboxField& MailboxDialog::field(Field f) const { return fields_[static_cast<size_t>(f)]; }
+MailboxField& MailboxDialog::mut(Field f) { return fields_[static_cast<size_t>(f)]; }
 
 const char* MailboxDialog::label(Field f) {
     switch (f) {
@@ -171,10 +166,10 @@ const char* MailboxDialog::label(Field f) {
 
 void MailboxDialog::set_text(Field f, const std::string& text) {
     if (f == Field::None) return;
-    TextField& t = mut(f);
+    MailboxField& t = mut(f);
     std::string v = text;
     if (t.digits_only) v.erase(std::remove_if(v.begin(), v.end(), [](char c) { return c < '0' || c > '9'; }), v.end());
-    t.text = t.limit ? cut_utf8(v, t.limit) : v;
+    t.text = t.limit ? cut_at_character(v, t.limit) : v;
 }
 
 void MailboxDialog::click_imap() {
@@ -279,7 +274,7 @@ void for_each_sender_slot(const Context& ctx, F&& f) {
 std::vector<std::string> SendersDialog::load(const Context& ctx) {
     std::vector<std::string> out;
     for_each_sender_slot(ctx, [&](const char*, const std::string& v) {
-        if (!v.empty()) out.push_back(cut_utf8(v, kSenderBuffer - 1));
+        if (!v.empty()) out.push_back(cut_at_character(v, kSenderBuffer - 1));
     });
     std::stable_sort(out.begin(), out.end(), less_ignoring_case);
     return out;
@@ -292,7 +287,7 @@ void SendersDialog::select(int index) {
 }
 
 void SendersDialog::add() {
-    std::string entry = cut_utf8(text_, kSenderBuffer - 1);
+    std::string entry = cut_at_character(text_, kSenderBuffer - 1);
     text_.clear();
     if (entry.empty()) return;
     std::string_view key = key_of(entry);
@@ -312,13 +307,13 @@ bool SendersDialog::ok() {
         add();
         return false;
     }
-    std::vector<config::ini::ProfileEdit> edits;
+    std::vector<config::ini::ProfileWrite> edits;
     for_each_sender_slot(ctx_, [&](const char* key, const std::string& v) {
         if (!v.empty()) edits.push_back({kSendersSection, key, std::nullopt});
     });
     for (size_t i = 0; i < entries_.size(); ++i)
         edits.push_back({kSendersSection, "User" + std::to_string(i + 1), entries_[i]});
-    if (!config::ini::write_batch(ctx_.ini.mmsc, edits)) {
+    if (!config::ini::write_profiles(ctx_.ini.mmsc, edits)) {
         if (ctx_.ui) ctx_.ui->error(unable_to_save(ctx_));
         return false;
     }

@@ -11,6 +11,7 @@
 
 #include "pages/fields.h"
 #include "pages/page.h"
+#include "pages/text_field.h"
 
 namespace ovr::pages {
 
@@ -61,9 +62,6 @@ uint32_t smtp_default_port(bool tls);
 void split_server(std::string_view server, std::string& host, std::string& port);
 std::string join_server(const std::string& host, const std::string& port);
 
-// Cuts text to at most n bytes without splitting a UTF-8 character.
-std::string cut_utf8(std::string_view text, size_t n);
-
 // The mail tests a dialog runs; tests replace them.
 struct MailTests {
     bool (*smtp)(Ui*, const std::string&, bool, const std::string&, const std::string&);
@@ -72,7 +70,8 @@ struct MailTests {
 };
 MailTests real_mail_tests();
 
-struct TextField {
+// A text field of the mailbox dialog with its input rules.
+struct MailboxField {
     std::string text;
     size_t limit = 0;       // bytes, 0 for none
     bool masked = false;
@@ -88,7 +87,7 @@ public:
 
     std::string title() const { return "Mailbox Settings"; }
     MailboxKind kind() const { return kind_; }
-    const TextField& field(Field f) const;
+    const MailboxField& field(Field f) const;
     const RadioButton& imap() const { return imap_; }
     const RadioButton& pop3() const { return pop3_; }
     const CheckBox& tls() const { return tls_; }
@@ -110,7 +109,7 @@ public:
     Mailbox mailbox() const;
 
 private:
-    TextField& mut(Field f);
+    MailboxField& mut(Field f);
     bool run_test(bool (*test)(Ui*, const std::string&, bool, const std::string&, const std::string&),
                   const std::string& server, const Mailbox& m, const char* what);
 
@@ -118,7 +117,7 @@ private:
     MailboxKind kind_;
     MailTests tests_;
     std::string old_name_;
-    TextField fields_[9];
+    MailboxField fields_[9];
     RadioButton imap_{"IMAP", true}, pop3_{"POP3"};
     CheckBox tls_{"Use SSL/TLS"};
     PushButton remove_{"Remove Mailbox Settings"};

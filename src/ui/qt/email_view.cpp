@@ -141,7 +141,7 @@ MailboxWindow::MailboxWindow(pages::Context& ctx, pages::MailboxKind kind, QWidg
     int row = 0;
     auto line = [&](Field f) {
         auto* e = new QLineEdit(this);
-        const pages::TextField& t = model_.field(f);
+        const pages::MailboxField& t = model_.field(f);
         if (t.masked) e->setEchoMode(QLineEdit::Password);
         if (t.limit) e->setMaxLength(static_cast<int>(t.limit));
         if (t.digits_only) e->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), e));
