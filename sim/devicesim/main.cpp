@@ -16,6 +16,7 @@
 
 #include "config/text.h"
 #include "device_server.h"
+#include "publisher.h"
 #include "platform/device_browser.h"
 #include "platform/fs.h"
 
@@ -32,7 +33,7 @@ constexpr const char* kUsage =
     "  --count        serve N devices on consecutive ports (names get \" 2\", \" 3\", ...)\n"
     "  --register     write each device into $OVRINSMS_SIM_ROOT/netmodems/ (removed on exit)\n"
     "  --appear-after register only after S seconds\n"
-    "  --publish      announce each device through avahi-daemon (not available in this build)\n"
+    "  --publish      announce each device through avahi-daemon (DNS-SD _ovrinsmsmodem._tcp)\n"
     "  --log          also append the log (every request byte for byte) to FILE\n"
     "  profiles:";
 
@@ -93,10 +94,6 @@ int main(int argc, char** argv) {
         return usage("bad argument \"" + a + "\"");
     }
     if (!ovr::devicesim::known_profile(spec.profile)) return usage("unknown profile \"" + spec.profile + "\"");
-    if (publish) {
-        std::fprintf(stderr, "ovrinsms-devicesim: --publish: this build has no Avahi support\n");
-        return 1;
-    }
     const char* root_env = std::getenv("OVRINSMS_SIM_ROOT");
     std::string root = root_env ? root_env : "";
     if (!root.empty() && root.back() != '/') root += '/';
@@ -137,6 +134,20 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
 
+    std::unique_ptr<ovr::devicesim::Publisher> publisher;
+    if (publish) {
+        std::vector<std::pair<std::string, uint16_t>> devices;
+        for (auto& s : servers) devices.emplace_back(s->spec().name, s->port());
+        std::string error;
+        publisher = ovr::devicesim::publish_devices(devices, error);
+        if (!publisher) {
+            std::fprintf(stderr, "ovrinsms-devicesim: --publish: %s\n", error.c_str());
+            for (auto& s : servers) s->stop();
+            return 1;
+        }
+        for (auto& d : devices) log("published " + d.first + " port " + std::to_string(d.second));
+    }
+
     auto started = std::chrono::steady_clock::now();
     std::vector<std::string> entries;
     bool registered = false;
@@ -154,8 +165,15 @@ int main(int argc, char** argv) {
             }
             registered = true;
         }
+        if (publisher) {
+            if (std::string why = publisher->error(); !why.empty()) {
+                log("publishing failed: " + why);
+                break;
+            }
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    publisher.reset();
     for (auto& p : entries) ovr::platform::fs::remove_file(p);
     for (auto& s : servers) s->stop();
     return 0;

@@ -3,6 +3,7 @@
 #include "pages/debug_logs.h"
 #include "pages/email_page.h"
 #include "pages/receive_page.h"
+#include "pages/select_modem.h"
 #include "pages/status_page.h"
 #include "pages/wizard_complete.h"
 
@@ -87,6 +88,10 @@ void Sheet::finish() {
     close(1);
 }
 
+void Sheet::window_activated() {
+    if (!closed_ && !pages_.empty() && pages_[current_].created) pages_[current_].model->window_activated();
+}
+
 void Sheet::mark_changed(pages::PageModel&) {
     if (kind_ != SheetKind::Main || apply_enabled_) return;
     apply_enabled_ = true;
@@ -158,8 +163,7 @@ std::vector<std::unique_ptr<pages::PageModel>> make_main_pages(pages::Context& c
 
 std::vector<std::unique_ptr<pages::PageModel>> make_wizard_pages(pages::Context& ctx) {
     std::vector<std::unique_ptr<pages::PageModel>> v;
-    v.push_back(std::make_unique<pages::EmptyPage>(ctx, "OvrinSMS Lite Setup Wizard:  Select Modem",
-                                                   "DIALOG_WIZADDMODEM", WizardButtons::Next));
+    v.push_back(std::make_unique<pages::SelectModemPage>(ctx));
     v.push_back(std::make_unique<pages::EmptyPage>(ctx, "OvrinSMS Lite Setup Wizard:  Modem Settings", "DIALOG_MODEM",
                                                    WizardButtons::BackNext));
     v.push_back(std::make_unique<pages::EmptyPage>(ctx, "OvrinSMS Lite Setup Wizard:  Server Settings",

@@ -37,6 +37,8 @@ public:
     void back();
     void next();
     void finish();
+    // The window became active: the current page is told.
+    void window_activated();
 
     bool apply_enabled() const { return apply_enabled_; }
     pages::WizardButtons wizard_buttons() const { return buttons_; }

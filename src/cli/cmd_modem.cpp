@@ -63,6 +63,13 @@ Registrar reg({
           {"--timeout", "S", "seconds the reply may keep the reader waiting (default 120)"},
           {"--transcript", nullptr, "print the exchange on standard error"}},
          &run_modem_query},
+        {"choose", "TEXT", "choose the modem as the wizard's Select Modem page does, proving it first",
+         {{"--wait", "S", "seconds of discovery for a device entry (default 3)"},
+          {"--transcript", nullptr, "print the AT dialogue or the device exchange on standard error"}},
+         &run_modem_choose,
+         "TEXT is a modem from \"modem list --all\" or ADDRESS:PORT. Every box is printed as\n"
+         "its icon word and text, then \"Modem1: ENTRY\" (and \"RouteName: X\" for a device).\n"
+         "Exit status 0 when the wizard would go on, 1 when it stays on the page.\n"},
         {"test", "NAME", "test a modem as the Modem page does",
          {{"--pin", "PIN", "the SIM's PIN, when it asks for one"},
           {"--transcript", nullptr, "print the AT dialogue on standard error"}},

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "config/text.h"
 #include "modem/network_device.h"
 
 namespace ovr::modem {
@@ -31,6 +32,14 @@ void DiscoveryWorker::loop() {
         for (uint64_t start = clock_->tick_ms(); keep_going_ && clock_->tick_ms() - start < pause_ms_;)
             clock_->sleep_ms(static_cast<uint32_t>(std::min<uint64_t>(200, pause_ms_ - (clock_->tick_ms() - start))));
     }
+}
+
+void sort_modem_names(std::vector<std::string>& names) {
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+            return config::lower_char(x) < config::lower_char(y);
+        });
+    });
 }
 
 void NetworkEntryMerger::reset(const std::vector<std::string>& list) {

@@ -39,6 +39,10 @@ private:
     std::thread thread_;
 };
 
+// The local part of the Select Modem list: sorted ignoring case, as a sorted
+// list box adds them (names equal but for case keep their order).
+void sort_modem_names(std::vector<std::string>& names);
+
 // Appends "OvrinSMSModem - " + name for each cached device the list lacks.
 // It resumes after the last record it walked, and knows the list's entries
 // in a set, so a tick costs only the new records.

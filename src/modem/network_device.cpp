@@ -220,15 +220,7 @@ void HttpHeaderValue(std::string_view reply, std::string_view name, std::string&
         size_t j = i;
         while (j < head.size() && static_cast<unsigned char>(head[j]) >= 32) ++j;
         std::string_view value = head.substr(i, j - i);
-        if (value.size() > size - 1) {
-            size_t cut = size - 1;
-            // Never keep part of a UTF-8 character: back off to its lead byte.
-            for (int back = 0; back < 3 && cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80; ++back)
-                --cut;
-            if ((static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) cut = size - 1;  // not UTF-8 at all
-            value = value.substr(0, cut);
-        }
-        out.assign(value);
+        out.assign(cut_at_character(value, size - 1));
         return;
     }
 }
@@ -263,6 +255,15 @@ bool QueryNetworkModemMms(std::string_view identifier, std::string& mms_url, std
     if (mms_url.empty()) return false;
     HttpHeaderValue(reply, "X-OvrinSMS-MMSProxy:", mms_proxy, kDeviceValueSize);
     return true;
+}
+
+std::string_view cut_at_character(std::string_view text, size_t max) {
+    if (text.size() <= max) return text;
+    size_t cut = max;
+    // Never keep part of a UTF-8 character: back off to its lead byte.
+    for (int back = 0; back < 3 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++back) --cut;
+    if ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) cut = max;  // not UTF-8 at all
+    return text.substr(0, cut);
 }
 
 std::string_view device_identifier(std::string_view text) {

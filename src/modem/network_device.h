@@ -69,6 +69,10 @@ struct DeviceInfo {
 // One exchange; true as QueryNetworkModem would be (name and ID present).
 bool QueryNetworkModemInfo(std::string_view identifier, DeviceInfo& info, const DeviceQueryOptions& options = {});
 
+// The first `max` bytes of a text, cut after the last whole UTF-8 character
+// that fits (a text that is not UTF-8 is cut at `max`).
+std::string_view cut_at_character(std::string_view text, size_t max);
+
 // The device identifier of a modem entry or typed text: the prefix (any
 // case) dropped when present.
 std::string_view device_identifier(std::string_view entry_or_identifier);

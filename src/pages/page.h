@@ -80,6 +80,17 @@ public:
     virtual void press_button(SheetButton button) = 0;
 };
 
+// The site of a page run without a sheet (the command-line twin, benchmarks):
+// nothing to mark, every apply accepted, no buttons.
+class NullPageSite final : public PageSite {
+public:
+    void mark_changed(PageModel&) override {}
+    bool apply_all() override { return true; }
+    bool query_unsaved() override { return false; }
+    void set_wizard_buttons(WizardButtons) override {}
+    void press_button(SheetButton) override {}
+};
+
 class PageModel {
 public:
     virtual ~PageModel() = default;
@@ -107,6 +118,9 @@ public:
     // calls tick() that often while the page exists.
     virtual uint32_t refresh_interval_ms() const { return 0; }
     virtual void tick() {}
+    // The sheet's window became active again (the user came back to it from
+    // another window); the current page is told.
+    virtual void window_activated() {}
 
     // Bumped whenever a field changes, so views know when to re-read.
     uint64_t revision() const { return revision_; }

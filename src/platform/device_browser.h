@@ -41,5 +41,12 @@ std::string register_sim_device(const std::string& sim_root, const std::string& 
 
 // Browsers of the two backends.
 std::unique_ptr<DeviceBrowser> make_sim_device_browser(const std::string& sim_root, std::shared_ptr<Clock> clock);
+// DNS-SD through avahi-daemon; null when built without libavahi-client.
+std::unique_ptr<DeviceBrowser> make_avahi_device_browser(std::shared_ptr<Clock> clock);
+
+struct Platform;
+// The browser of the platform's backend, or null with the reason when this
+// system has none.
+std::unique_ptr<DeviceBrowser> make_device_browser(const Platform& p, std::string& why);
 
 }  // namespace ovr::platform

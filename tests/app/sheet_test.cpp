@@ -4,6 +4,7 @@
 
 #include "config/ini.h"
 #include "pages/debug_logs.h"
+#include "pages/select_modem.h"
 #include "pages/wizard_complete.h"
 #include "support/scratch.h"
 
@@ -26,6 +27,8 @@ struct ProbePage : pages::PageModel {
     void apply() override { ++applied; }
     bool apply_succeeded() const override { return writes; }
     void edit() { edited(); }
+    int activated = 0;
+    void window_activated() override { ++activated; }
 };
 
 struct SheetTest : ::testing::Test {
@@ -107,7 +110,13 @@ TEST_F(SheetTest, APageThatCouldNotWriteKeepsTheSheetOpenAndTheChangesPending) {
 }
 
 TEST_F(SheetTest, WizardButtonsGuideTheWayToFinish) {
-    app::Sheet sheet(app::SheetKind::Wizard, ctx, app::make_wizard_pages(ctx));
+    auto wizard = app::make_wizard_pages(ctx);
+    ASSERT_NE(dynamic_cast<pages::SelectModemPage*>(wizard[0].get()), nullptr);
+    // Proving a modem is the Select Modem page's own business (its tests);
+    // here a stand-in lets Next through.
+    wizard[0] = std::make_unique<pages::EmptyPage>(ctx, wizard[0]->title(), wizard[0]->template_name(),
+                                                   WizardButtons::Next);
+    app::Sheet sheet(app::SheetKind::Wizard, ctx, std::move(wizard));
     sheet.open();
     EXPECT_EQ(sheet.wizard_buttons(), WizardButtons::Next);
     sheet.back();
@@ -146,4 +155,23 @@ TEST_F(SheetTest, CancelOnTheDebugPageAsksAndOnlyYesCloses) {
     EXPECT_EQ(sheet.result(), 0);
     EXPECT_EQ(ui.boxes.size(), 2u);
     EXPECT_FALSE(config::ini::read_value(ctx.ini.rirer, "RIRER", "Debug").has_value());
+}
+
+TEST_F(SheetTest, WindowActivationTellsTheCurrentPageOnly) {
+    std::vector<std::unique_ptr<pages::PageModel>> v;
+    v.push_back(std::make_unique<ProbePage>(ctx));
+    v.push_back(std::make_unique<ProbePage>(ctx));
+    auto* first = static_cast<ProbePage*>(v[0].get());
+    auto* second = static_cast<ProbePage*>(v[1].get());
+    app::Sheet sheet(app::SheetKind::Main, ctx, std::move(v));
+    sheet.open();
+    sheet.window_activated();
+    sheet.select(1);
+    sheet.window_activated();
+    sheet.window_activated();
+    EXPECT_EQ(first->activated, 1);
+    EXPECT_EQ(second->activated, 2);
+    sheet.cancel();
+    sheet.window_activated();
+    EXPECT_EQ(second->activated, 2);
 }

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "nettest/tls_library.h"
+#include "platform/network.h"
 
 namespace ovr::nettest {
 
@@ -22,6 +23,9 @@ class Listener {
 public:
     enum class Kind { Silent, Plain, Tls, PlainReply };
     explicit Listener(Kind kind) : kind_(kind) {
+        // A client that hangs up mid-handshake must not kill the test with
+        // SIGPIPE from the TLS write.
+        platform::start_network();
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;

@@ -17,6 +17,8 @@
 
 #include "app/sheet.h"
 #include "config/ini.h"
+#include "device_server.h"
+#include "pages/select_modem.h"
 #include "support/scratch.h"
 #include "ui/test_app.h"
 #include "ui/qt/page_views.h"
@@ -79,7 +81,12 @@ TEST_F(UiTest, CancelWithChangesAsksAndStaysOnNo) {
 }
 
 TEST_F(UiTest, ConfigurationCompleteButtonStates) {
-    app::Sheet sheet(app::SheetKind::Wizard, ctx, app::make_wizard_pages(ctx));
+    auto wizard = app::make_wizard_pages(ctx);
+    // Proving a modem is the Select Modem page's own business; a stand-in
+    // lets Next through.
+    wizard[0] = std::make_unique<pages::EmptyPage>(ctx, wizard[0]->title(), wizard[0]->template_name(),
+                                                   pages::WizardButtons::Next);
+    app::Sheet sheet(app::SheetKind::Wizard, ctx, std::move(wizard));
     ui::SheetWindow w(sheet, false);
     w.show();
     EXPECT_FALSE(w.back_button()->isEnabled());
@@ -135,6 +142,9 @@ TEST_F(UiTest, FirstStartRunsTheWizardThenTheMainSheet) {
     setenv("OVRINSMS_DATA_DIR", d.path().c_str(), 1);
     setenv("OVRINSMS_PRIVATE_DIR", (d.path() + "private/").c_str(), 1);
     setenv("OVRINSMS_PROGRAM_DIR", d.path().c_str(), 1);
+    devicesim::DeviceServer phone(devicesim::DeviceSpec{});
+    std::string error;
+    ASSERT_TRUE(phone.start(error)) << error;
     std::vector<std::string> seen;
     // Plays the user: through the wizard with "No" and Finish, then on the
     // main sheet clears the SMS gateway's debug log and presses OK.
@@ -146,7 +156,11 @@ TEST_F(UiTest, FirstStartRunsTheWizardThenTheMainSheet) {
         if (!w || w->sheet().closed()) return;
         if (w->sheet().kind() == app::SheetKind::Wizard) {
             seen.push_back(w->header()->text().toStdString());
-            if (w->sheet().current() < 3) {
+            if (w->sheet().current() == 0) {
+                // The modem must answer before the wizard goes on: a phone typed in.
+                dynamic_cast<pages::SelectModemPage&>(w->sheet().page(0)).set_text(phone.address());
+                w->next_button()->click();
+            } else if (w->sheet().current() < 3) {
                 w->next_button()->click();
             } else if (auto* v = dynamic_cast<ui::WizardCompleteView*>(w->view(3))) {
                 v->no()->click();

@@ -7,6 +7,8 @@
 
 #include "app/console.h"
 #include "app/recording_ui.h"
+#include "config/modem_cache.h"
+#include "platform/device_browser.h"
 #include "platform/dynlib.h"
 #include "ui/qt/console_windows.h"
 #include "ui/qt/qt_ui.h"
@@ -23,6 +25,9 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(ui::program_icon());
 
     platform::Platform plat = platform::make_platform();
+    // Discovery of network modem devices, for the Select Modem page.
+    std::string no_discovery;
+    config::set_modem_browser(platform::make_device_browser(plat, no_discovery));
     pages::Context ctx;
     ctx.platform = &plat;
     ui::ConsoleWindows windows(ctx);

@@ -15,8 +15,14 @@
 #include <iostream>
 #include <string>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <map>
 
@@ -26,7 +32,12 @@
 #include "pages/keyword_dialog.h"
 #include "pages/mm7_dialog.h"
 #include "pages/page.h"
+#include "pages/select_modem.h"
 #include "pages/status_page.h"
+#include "config/modem_cache.h"
+#include "device_server.h"
+#include "modem/network_device.h"
+#include "platform/dynlib.h"
 #include "platform/fs.h"
 #include "service/control.h"
 #include "service/status.h"
@@ -40,6 +51,8 @@
 #include "ui/qt/sheet_window.h"
 
 using namespace ovr;
+
+extern char** environ;
 
 namespace {
 
@@ -191,6 +204,50 @@ void write_queue_samples(const std::string& root) {
     put(root + "MMS-IN/MMSIN-2.HDR", "From: +15550002/TYPE=PLMN\r\nTo: +15550100/TYPE=PLMN\r\nSubject: Simulated MMS\r\n"
                                      "X-OvrinMMS-Content-Location: MMSIN-2/image.gif;image/gif\r\n");
 }
+
+// The AT modem simulator program behind a modem link, for the wizard's
+// modem test; gone with the object.
+struct ShotModem {
+    pid_t pid = 0;
+    explicit ShotModem(const std::string& link) {
+        platform::fs::create_directories(link.substr(0, link.rfind('/') + 1));
+        std::string sim = platform::executable_directory() + "ovrinsms-modemsim";
+        const char* argv[] = {sim.c_str(), "--link", link.c_str(), "--profile", "pdu", nullptr};
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawn(&pid, sim.c_str(), &fa, nullptr, const_cast<char**>(argv), environ) != 0) pid = 0;
+        posix_spawn_file_actions_destroy(&fa);
+        for (int i = 0; pid && i < 300 && !platform::fs::exists(link); ++i) usleep(10000);
+    }
+    ~ShotModem() {
+        if (!pid) return;
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+};
+
+// A phone answering "GET /init" on loopback, in the discovery cache.
+struct ShotPhone {
+    devicesim::DeviceServer server;
+    explicit ShotPhone(const std::string& name) : server([&] {
+        devicesim::DeviceSpec spec;
+        spec.name = name;
+        return spec;
+    }()) {
+        std::string error;
+        if (server.start(error)) config::cache_modem(name, server.address());
+    }
+};
+
+// Records boxes and shows progress lines in the wait window being shot.
+struct CaptureUi final : ScriptedUi {
+    ui::BusyDialog* dialog = nullptr;
+    void progress(const std::string& line) override {
+        ScriptedUi::progress(line);
+        if (dialog) dialog->add_line(QString::fromStdString(line));
+    }
+};
 
 // A keyword table and MMS routing for the 2-Way page's picture.
 void write_two_way_samples(const pages::Context& ctx) {
@@ -352,9 +409,51 @@ int main(int argc, char** argv) {
     }
     box("dialog-clear-event-log", pages::EventLogViewer::kClearQuestion, Icon::Question, Buttons::YesNo);
     {
-        app::Sheet sheet(app::SheetKind::Wizard, ctx, app::make_wizard_pages(ctx));
+        // The wizard on the real clock, with the simulated GSM modem (the
+        // simulator program on a pty) and two phones on loopback.
+        platform::Platform wp = platform::make_sim_platform(root + "sim/", std::make_shared<platform::SystemClock>());
+        pages::Context wctx = ctx;
+        wctx.platform = &wp;
+        ShotModem modem(wp.sim_root + "modems/Simulated GSM Modem");
+        ShotPhone phone_a("Ovrin Phone A"), phone_b("Ovrin Phone B");
+        CaptureUi cui;
+        wctx.ui = &cui;
+        std::string wait_shot;
+        wctx.run_busy = [&](const std::string& title, const std::string& text, const std::function<void()>& work) {
+            ui::BusyDialog dlg(QString::fromStdString(title), QString::fromStdString(text));
+            dlg.setWindowIcon(ui::program_icon());
+            dlg.show();
+            cui.dialog = &dlg;
+            work();
+            cui.dialog = nullptr;
+            save(&dlg, wait_shot);
+        };
+        app::Sheet sheet(app::SheetKind::Wizard, wctx, app::make_wizard_pages(wctx));
         ui::SheetWindow w(sheet, true);
-        for (size_t i = 0; i < 3; ++i) {
+        auto& select = dynamic_cast<pages::SelectModemPage&>(sheet.page(0));
+        const auto& items = select.items();
+        auto gsm = std::find(items.begin(), items.end(), "Simulated GSM Modem");
+        if (gsm != items.end()) select.click_item(static_cast<size_t>(gsm - items.begin()));
+        w.view(0)->sync_if_changed();
+        save(&w, "wizard-1-select-modem");
+        {
+            wait_shot = "dialog-wait-device-query";
+            modem::DeviceQueryOptions o;
+            o.ui = &cui;
+            wctx.run_busy("Please wait...", "Connecting to modem...", [&] {
+                modem::QueryNetworkModem(phone_a.server.address(), o);
+            });
+        }
+        box("dialog-unable-to-connect", pages::SelectModemPage::kUnableToConnect, Icon::Error, Buttons::Ok);
+        wait_shot = "dialog-wait-modem-test";
+        sheet.next();
+        if (sheet.current() == 0) {
+            // No modem simulator: a typed phone takes the wizard on.
+            select.set_text(phone_b.server.address());
+            wait_shot = "dialog-wait-device-query-typed";
+            sheet.next();
+        }
+        for (size_t i = 1; i < 3; ++i) {
             save(&w, "wizard-" + std::to_string(i + 1) + "-" + slug(sheet.page(i).title().substr(28)));
             sheet.next();
         }

@@ -161,6 +161,15 @@ void SheetWindow::closeEvent(QCloseEvent* e) {
     }
 }
 
+bool SheetWindow::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate) {
+        sheet_.window_activated();
+        size_t cur = sheet_.current();
+        if (cur < views_.size() && views_[cur]) views_[cur]->sync_if_changed();
+    }
+    return QDialog::event(e);
+}
+
 int QtSheetRunner::run(app::Sheet& sheet) {
     SheetWindow w(sheet, help_);
     w.show();

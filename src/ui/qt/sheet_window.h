@@ -42,6 +42,7 @@ public:
 protected:
     void reject() override;   // Esc and the window's close button
     void closeEvent(QCloseEvent* e) override;
+    bool event(QEvent* e) override;   // WindowActivate tells the current page
 
 private:
     void refresh();
