@@ -2,6 +2,7 @@
 
 #include "pages/debug_logs.h"
 #include "pages/server_page.h"
+#include "pages/email_page.h"
 #include "pages/receive_page.h"
 #include "pages/select_modem.h"
 #include "pages/status_page.h"
@@ -155,7 +156,7 @@ std::vector<std::unique_ptr<pages::PageModel>> make_main_pages(pages::Context& c
     v.push_back(std::make_unique<pages::ServerPage>(ctx));
     v.push_back(std::make_unique<pages::UsersPage>(ctx));
     v.push_back(std::make_unique<pages::ReceivePage>(ctx));
-    v.push_back(std::make_unique<pages::EmptyPage>(ctx, "E-Mail", "DIALOG_EMAIL"));
+    v.push_back(std::make_unique<pages::EmailPage>(ctx));
     v.push_back(std::make_unique<pages::TestMessagePage>(ctx));
     v.push_back(std::make_unique<pages::DebugLogsPage>(ctx));
     return v;

@@ -772,6 +772,17 @@ bool transact(const std::string& path, const std::function<std::vector<ProfileWr
     return ok && !refused;
 }
 
+bool restrict_to_owner(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0)
+        return (st.st_mode & 077) == 0 || ::chmod(path.c_str(), st.st_mode & 07700) == 0;
+    if (errno != ENOENT) return false;
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return errno == EEXIST && restrict_to_owner(path);
+    ::close(fd);
+    return true;
+}
+
 std::vector<std::string> section_names_in(std::string_view text) {
     auto parsed = parse(std::string(text));
     std::vector<std::string> out;

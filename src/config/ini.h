@@ -108,6 +108,11 @@ Snapshot snapshot_of(std::string text);
 // write would be refused; then nothing is written.
 bool transact(const std::string& path, const std::function<std::vector<ProfileWrite>(const Snapshot&)>& plan);
 
+// Takes all access for group and others away from the file (a missing one is
+// made, empty and 0600), so a password can go into it; never widens them,
+// and a replace keeps them.
+bool restrict_to_owner(const std::string& path);
+
 // Cuts a NUL-separated list as a buffer of `size` characters would: when the
 // whole list (each entry with its NUL, then one more NUL) does not fit, only
 // size - 2 characters of it are kept.

@@ -17,8 +17,8 @@
 namespace ovr::pages {
 
 // The windows a page can open (the queue viewers and the event log
-// viewer, from the Status page; the dialogs of the 2-Way page). The front
-// end implements it; tests record.
+// viewer, from the Status page; the dialogs of the 2-Way and E-mail pages).
+// The front end implements it; tests record.
 enum class ViewerKind { OutboundSms, OutboundMms, ReceivedSms, ReceivedMms };
 
 class KeywordDialog;
@@ -53,6 +53,10 @@ public:
     // Shows the dialog until OK is accepted (true) or it is cancelled
     // (false). Without a window system there is no dialog.
     virtual bool run_dialog(DialogModel&) { return false; }
+    // The E-mail page's modal dialogs: the mailbox of a kind (1 SMS, 2 MMS)
+    // and the authorised senders; 1 after a save or a removal, 0 on Cancel.
+    virtual int edit_mailbox(int /*kind*/) { return 0; }
+    virtual int edit_senders() { return 0; }
 };
 
 // The test messages of the Test Message page, kept for the whole process:

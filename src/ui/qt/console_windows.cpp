@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "ui/qt/email_view.h"
 #include "ui/qt/event_log_window.h"
 #include "ui/qt/keyword_dialog_window.h"
 #include "ui/qt/mm7_dialog_window.h"
@@ -40,6 +41,16 @@ bool ConsoleWindows::run_mm7_dialog(pages::Mm7Dialog& dialog) {
     Mm7DialogWindow w(dialog, QApplication::activeWindow());
     w.setWindowIcon(program_icon());
     return w.exec() == QDialog::Accepted;
+}
+
+int ConsoleWindows::edit_mailbox(int kind) {
+    MailboxWindow w(ctx_, kind == 2 ? pages::MailboxKind::Mms : pages::MailboxKind::Sms, QApplication::activeWindow());
+    return w.exec() == QDialog::Accepted ? 1 : 0;
+}
+
+int ConsoleWindows::edit_senders() {
+    SendersWindow w(ctx_, QApplication::activeWindow());
+    return w.exec() == QDialog::Accepted ? 1 : 0;
 }
 
 }  // namespace ovr::ui

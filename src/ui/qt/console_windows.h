@@ -1,5 +1,6 @@
-// The windows the Status page opens: the queue viewers and the event log
-// viewer, each modal over the window in front.
+// The windows the pages open: the queue viewers and the event log viewer
+// (Status page), the mailbox and senders dialogs (E-mail page), each modal
+// over the window in front.
 #pragma once
 
 #include "pages/page.h"
@@ -14,6 +15,8 @@ public:
     bool run_dialog(pages::DialogModel& dialog) override;
     bool run_keyword_dialog(pages::KeywordDialog& dialog) override;
     bool run_mm7_dialog(pages::Mm7Dialog& dialog) override;
+    int edit_mailbox(int kind) override;
+    int edit_senders() override;
 
 private:
     pages::Context& ctx_;

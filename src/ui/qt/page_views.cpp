@@ -18,6 +18,7 @@
 #include "pages/users_page.h"
 #include "pages/wizard_complete.h"
 #include "ui/qt/server_view.h"
+#include "ui/qt/email_view.h"
 #include "ui/qt/receive_view.h"
 #include "ui/qt/select_modem_view.h"
 #include "ui/qt/status_view.h"
@@ -126,6 +127,7 @@ PageView* make_view(pages::PageModel& model, QWidget* parent) {
     if (auto* p = dynamic_cast<pages::ServerPage*>(&model)) return new ServerView(*p, parent);
     if (auto* p = dynamic_cast<pages::UsersPage*>(&model)) return new UsersView(*p, parent);
     if (auto* p = dynamic_cast<pages::TestMessagePage*>(&model)) return new TestMessageView(*p, parent);
+    if (auto* p = dynamic_cast<pages::EmailPage*>(&model)) return new EmailView(*p, parent);
     if (auto* p = dynamic_cast<pages::WizardCompletePage*>(&model)) return new WizardCompleteView(*p, parent);
     if (auto* p = dynamic_cast<pages::SelectModemPage*>(&model)) return new SelectModemView(*p, parent);
     if (auto* p = dynamic_cast<pages::ReceivePage*>(&model)) return new ReceiveView(*p, parent);

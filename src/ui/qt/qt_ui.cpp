@@ -64,7 +64,17 @@ std::unique_ptr<QMessageBox> make_message_box(const std::string& text, Icon icon
                                               const std::string& caption, QWidget* parent) {
     auto box = std::make_unique<QMessageBox>(parent);
     box->setWindowTitle(QString::fromStdString(caption));
-    box->setText(QString::fromStdString(text));
+    // A server's reply can make a box taller than the screen: the start is
+    // shown, the rest kept under the details.
+    constexpr int kShownChars = 2000;
+    QString all = QString::fromStdString(text);
+    if (all.size() > kShownChars) {
+        int cut = all[kShownChars - 1].isHighSurrogate() ? kShownChars - 1 : kShownChars;
+        box->setText(all.left(cut) + "...");
+        box->setDetailedText(all.mid(cut));
+    } else {
+        box->setText(all);
+    }
     switch (icon) {
         case Icon::Error: box->setIcon(QMessageBox::Critical); break;
         case Icon::Warning: box->setIcon(QMessageBox::Warning); break;

@@ -28,6 +28,7 @@
 
 #include "app/sheet.h"
 #include "config/ini.h"
+#include "pages/email_page.h"
 #include "pages/keyword_dialog.h"
 #include "pages/mm7_dialog.h"
 #include "pages/page.h"
@@ -46,6 +47,7 @@
 #include "platform/fs.h"
 #include "service/control.h"
 #include "service/status.h"
+#include "ui/qt/email_view.h"
 #include "ui/qt/event_log_window.h"
 #include "ui/qt/keyword_dialog_window.h"
 #include "ui/qt/mm7_dialog_window.h"
@@ -297,6 +299,52 @@ void shoot_two_way_dialogs(pages::Context& ctx) {
 
 }  // namespace
 
+// The E-mail page configured, its two dialogs and their boxes.
+void shoot_email(pages::Context& ctx) {
+    config::ini::write_profiles(ctx.ini.mmsc,
+                             {{"MMSC", "SMSMailbox", "sms@gateway.example"},
+                              {"MMSC", "SMSEMailTrackSender", "Yes"},
+                              {"MMSC", "SMSPerEMail", "3"},
+                              {"Mailbox-sms@gateway.example", "EMailAddress", "sms@gateway.example"},
+                              {"Mailbox-sms@gateway.example", "EMailFullName", "SMS Gateway"},
+                              {"Mailbox-sms@gateway.example", "Username", "sms@gateway.example"},
+                              {"Mailbox-sms@gateway.example", "Password", "secret"},
+                              {"Mailbox-sms@gateway.example", "IMAPServer", "imap.gateway.example"},
+                              {"Mailbox-sms@gateway.example", "UseSSL", "Yes"},
+                              {"Mailbox-sms@gateway.example", "SMTPServer", "smtp.gateway.example"},
+                              {"AuthEMailSMS", "User1", "alice@example.com"},
+                              {"AuthEMailSMS", "User2", "bob@example.com,Bob in sales"}});
+    {
+        app::Sheet sheet(app::SheetKind::Main, ctx, app::make_main_pages(ctx));
+        ui::SheetWindow w(sheet, true);
+        w.tabs()->setCurrentIndex(5);
+        save(&w, "main-6-e-mail-configured");
+        sheet.on_change = nullptr;
+    }
+    {
+        ui::MailboxWindow m(ctx, pages::MailboxKind::Sms, nullptr);
+        save(&m, "dialog-mailbox-imap-tls");
+        m.pop3()->click();
+        m.tls()->click();
+        save(&m, "dialog-mailbox-pop3");
+    }
+    {
+        ui::MailboxWindow m(ctx, pages::MailboxKind::Mms, nullptr);
+        save(&m, "dialog-mailbox-empty");
+    }
+    box("dialog-field-is-required", pages::kFieldRequired, Icon::Error, Buttons::Ok);
+    box("dialog-imap-login-failed", "IMAP login failed - Invalid username and/or password?", Icon::Error, Buttons::Ok);
+    box("dialog-smtp-timeout-long-reply", "Timeout Waiting for SMTP - " + std::string(5000, 'x'), Icon::Error, Buttons::Ok);
+    box("dialog-remove-mailbox", pages::kRemoveMailboxQuestion, Icon::Question, Buttons::YesNoCancel);
+    {
+        ui::SendersWindow s(ctx, nullptr);
+        save(&s, "dialog-senders");
+    }
+    config::ini::write_profiles(ctx.ini.mmsc, {{"Mailbox-sms@gateway.example", std::nullopt, std::nullopt},
+                                            {"MMSC", "SMSMailbox", std::nullopt},
+                                            {"AuthEMailSMS", std::nullopt, std::nullopt}});
+}
+
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     if (argc < 2) {
@@ -356,6 +404,7 @@ int main(int argc, char** argv) {
         }
         sheet.on_change = nullptr;
     }
+    shoot_email(ctx);
     {
         // The Status page with a port conflict, then with a modem error.
         pages::StatusPage::forget_last_queue_count();
