@@ -20,6 +20,10 @@
 #include "platform/fs.h"
 #include "queue_work.h"
 #include "samples.h"
+#include "two_way.h"
+#include "mm7_post.h"
+#include "platform/network.h"
+#include "config/ini.h"
 #include "service/status.h"
 
 using namespace ovr;
@@ -41,7 +45,8 @@ constexpr const char* kUsage =
     "  ovrinsms-gwsim ctl fail sms|mmsc TEXT [RETRIES] (retry with TEXT as the error; give up after RETRIES)\n"
     "  ovrinsms-gwsim ctl fail sms|mmsc off\n"
     "  ovrinsms-gwsim ctl receive sms [plain|ucs2|gsm7|all]  (drop received SMS samples, default all)\n"
-    "  ovrinsms-gwsim ctl receive mms                 (drop a received MMS sample)\n";
+    "  ovrinsms-gwsim ctl receive mms                 (drop a received MMS sample)\n"
+    "  ovrinsms-gwsim ctl receive sms --from N --to N --text T  (one SMS through the keyword table)\n";
 
 int usage(const std::string& why) {
     std::cerr << "ovrinsms-gwsim: " << why << "\n" << kUsage;
@@ -195,6 +200,30 @@ int ctl(const std::vector<std::string>& a) {
         if (a[2].empty()) return usage("the error TEXT is empty");
         return gwsim::write_fail(p.sim_root, role, a[2], retries) ? 0 : 1;
     }
+    if (cmd == "receive" && a.size() > 2 && a[1] == "sms" && a[2].rfind("--", 0) == 0) {
+        // One SMS as the modem would deliver it, through the keyword table.
+        gwsim::ReceivedSms sms;
+        for (size_t i = 2; i < a.size(); i += 2) {
+            if (i + 1 >= a.size()) return usage("receive sms --from N --to N --text T");
+            if (a[i] == "--from")
+                sms.from = a[i + 1];
+            else if (a[i] == "--to")
+                sms.to = a[i + 1];
+            else if (a[i] == "--text")
+                sms.text = a[i + 1];
+            else
+                return usage("unknown option \"" + a[i] + "\"");
+        }
+        if (sms.from.empty() || sms.text.empty()) return usage("receive sms --from N --to N --text T");
+        config::IniPaths ini = config::ini_paths_for(dirs);
+        if (!config::is_yes_value(config::ini::read_string(ini.rirer, "RIRER", "ReceiveSMS", "No", 16))) {
+            std::cout << "received SMS processing is off\n";
+            return 0;
+        }
+        gwsim::bump_counter(dirs.private_data, "SMSRECEIVED", p.clock->local_now(), 1);
+        for (const std::string& line : gwsim::apply_two_way(dirs, sms, *p.clock)) std::cout << line << "\n";
+        return 0;
+    }
     if (cmd == "receive") {
         if (a.size() < 2 || a.size() > 3 || (a[1] != "sms" && a[1] != "mms"))
             return usage("receive sms [plain|ucs2|gsm7|all] | receive mms");
@@ -208,6 +237,13 @@ int ctl(const std::vector<std::string>& a) {
             if (ok) {
                 written.push_back(path);
                 gwsim::bump_counter(dirs.private_data, "MMSIN-MODEM", now, 1);
+                // Routed via MM7: the MMSC posts it to the receiver.
+                if (gwsim::mms_routed_to_mm7(dirs)) {
+                    platform::start_network();
+                    gwsim::PostResult posted = gwsim::post_received_mms(dirs, path);
+                    std::cout << (posted.delivered ? "posted: " : "not posted: ") << posted.status << "\n";
+                    if (!posted.delivered) ok = false;
+                }
             }
         } else {
             std::string which = a.size() == 3 ? a[2] : "all";

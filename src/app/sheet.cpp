@@ -1,6 +1,7 @@
 #include "app/sheet.h"
 
 #include "pages/debug_logs.h"
+#include "pages/receive_page.h"
 #include "pages/status_page.h"
 #include "pages/wizard_complete.h"
 
@@ -46,7 +47,7 @@ void Sheet::close(int result) {
 void Sheet::ok() {
     if (closed_) return;
     if (!pages_[current_].model->left()) return;
-    apply_all();
+    if (!apply_all()) return;
     close(1);
 }
 
@@ -92,8 +93,17 @@ void Sheet::mark_changed(pages::PageModel&) {
 }
 
 bool Sheet::apply_all() {
-    for (auto& s : pages_)
-        if (s.created) s.model->apply();
+    bool all = true;
+    for (auto& s : pages_) {
+        if (!s.created) continue;
+        s.model->apply();
+        all = all && s.model->apply_succeeded();
+    }
+    // A page that could not write keeps its changes pending.
+    if (!all) {
+        changed();
+        return false;
+    }
     ctx_.unsaved_changes = false;
     apply_enabled_ = false;
     changed();
@@ -130,7 +140,13 @@ std::vector<std::unique_ptr<pages::PageModel>> make_main_pages(pages::Context& c
                               {"Server", "DIALOG_SERVER"},   {"Users", "DIALOG_SMSUSERS"},
                               {"2-Way", "DIALOG_RECV"},      {"E-Mail", "DIALOG_EMAIL"},
                               {"Test Message", "DIALOG_TESTMSG"}};
-    for (auto& p : later) v.push_back(std::make_unique<pages::EmptyPage>(ctx, p[0], p[1]));
+    for (auto& p : later) {
+        if (std::string_view(p[1]) == "DIALOG_RECV") {
+            v.push_back(std::make_unique<pages::ReceivePage>(ctx));
+            continue;
+        }
+        v.push_back(std::make_unique<pages::EmptyPage>(ctx, p[0], p[1]));
+    }
     v.push_back(std::make_unique<pages::DebugLogsPage>(ctx));
     return v;
 }

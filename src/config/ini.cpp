@@ -450,8 +450,8 @@ Located locate_section(std::string_view text, std::string_view section) {
 
 // The edits return the new text, or nothing when the file stays as it is.
 std::optional<std::string> edit_key(const std::string& text, std::string_view section, std::string_view key,
-                                    std::optional<std::string_view> value) {
-    std::string_view eol = eol_of(text);
+                                    std::optional<std::string_view> value, std::string_view eol = {}) {
+    if (eol.empty()) eol = eol_of(text);
     Located loc = locate_section(text, section);
     if (!loc.found) {
         if (!value) return std::nullopt;
@@ -668,6 +668,108 @@ bool write_profile(const std::string& path, std::string_view section, std::optio
     if (!key) return remove_section(path, section);
     if (!value) return remove_key(path, section, *key);
     return write_string(path, section, *key, *value);
+}
+
+namespace {
+
+bool valid_writes(const std::vector<ProfileWrite>& writes) {
+    for (const ProfileWrite& w : writes) {
+        if (!w.key || !w.value) continue;
+        if (!valid_section(trim(w.section)) || !valid_key(trim(*w.key)) || has_break(*w.value)) return false;
+    }
+    return true;
+}
+
+std::optional<std::string> apply_writes(const std::string& original, const std::vector<ProfileWrite>& writes) {
+    std::optional<std::string> text;
+    for (size_t i = 0; i < writes.size();) {
+        const std::string& current = text ? *text : original;
+        const ProfileWrite& w = writes[i];
+        std::string_view section = trim(w.section);
+        auto value_of = [](const ProfileWrite& x) {
+            return x.value ? std::optional<std::string_view>(*x.value) : std::nullopt;
+        };
+        // A run of key writes to one section is applied to that section's
+        // text alone: the same edits, without copying the whole file for
+        // each (a table of a thousand keywords shifts a thousand keys).
+        size_t j = i + 1;
+        while (w.key && j < writes.size() && writes[j].key && equal_ci(trim(writes[j].section), section)) ++j;
+        if (j - i > 1) {
+            Located loc = locate_section(current, section);
+            if (loc.found && loc.header) {
+                const std::string eol(eol_of(current));
+                std::string part = current.substr(loc.start, loc.end - loc.start);
+                bool changed = false;
+                for (size_t k = i; k < j; ++k) {
+                    if (auto next = edit_key(part, section, trim(*writes[k].key), value_of(writes[k]), eol)) {
+                        part = std::move(*next);
+                        changed = true;
+                    }
+                }
+                if (changed) text = current.substr(0, loc.start) + part + current.substr(loc.end);
+                i = j;
+                continue;
+            }
+        }
+        std::optional<std::string> next;
+        if (!w.key)
+            next = edit_section(current, section);
+        else
+            next = edit_key(current, section, trim(*w.key), value_of(w));
+        if (next) text = std::move(next);
+        ++i;
+    }
+    return text;
+}
+
+}  // namespace
+
+bool write_profiles(const std::string& path, const std::vector<ProfileWrite>& writes) {
+    if (!valid_writes(writes)) return false;
+    return modify(path, [&](const std::string& text, bool) { return apply_writes(text, writes); });
+}
+
+std::string Snapshot::read_string(std::string_view section, std::string_view key, std::string_view def,
+                                  size_t size) const {
+    return string_of(static_cast<const Parsed*>(parsed_.get()), section, key, def, size);
+}
+
+std::optional<std::string> Snapshot::read_value(std::string_view section, std::string_view key) const {
+    return value_of(static_cast<const Parsed*>(parsed_.get()), section, key);
+}
+
+std::vector<std::string> Snapshot::section_names() const {
+    std::vector<std::string> out;
+    auto* parsed = static_cast<const Parsed*>(parsed_.get());
+    if (!parsed) return out;
+    for (const Section& s : parsed->sections)
+        if (s.name.len != 0) out.emplace_back(parsed->view(s.name));
+    return out;
+}
+
+Snapshot snapshot(const std::string& path) {
+    Snapshot s;
+    s.parsed_ = cache().get(path);
+    return s;
+}
+
+Snapshot snapshot_of(std::string text) {
+    Snapshot s;
+    s.parsed_ = parse(std::move(text));
+    return s;
+}
+
+bool transact(const std::string& path, const std::function<std::vector<ProfileWrite>(const Snapshot&)>& plan) {
+    bool refused = false;
+    bool ok = modify(path, [&](const std::string& text, bool) -> std::optional<std::string> {
+        std::vector<ProfileWrite> writes = plan(snapshot_of(text));
+        if (!valid_writes(writes)) {
+            refused = true;
+            return std::nullopt;
+        }
+        return apply_writes(text, writes);
+    });
+    return ok && !refused;
 }
 
 std::vector<std::string> section_names_in(std::string_view text) {

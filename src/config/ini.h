@@ -20,6 +20,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,6 +70,43 @@ bool remove_section(const std::string& path, std::string_view section);
 // removes the key.
 bool write_profile(const std::string& path, std::string_view section, std::optional<std::string_view> key,
                    std::optional<std::string_view> value);
+
+// One profile write of a transaction: no key removes the section, no value
+// removes the key.
+struct ProfileWrite {
+    std::string section;
+    std::optional<std::string> key;
+    std::optional<std::string> value;
+};
+// The writes applied in order to one reading of the file, under one lock,
+// with one atomic replacement: the file holds all of them or none, and the
+// bytes are those the single writes would have left. Fails (writing nothing)
+// when any write would be refused or the file cannot be read or written.
+bool write_profiles(const std::string& path, const std::vector<ProfileWrite>& writes);
+
+// One parse of a file's text, read with the rules of read_string: many reads
+// of one state of the file for the price of one parse.
+class Snapshot {
+public:
+    std::string read_string(std::string_view section, std::string_view key, std::string_view def = {},
+                            size_t size = kDefaultBuffer) const;
+    std::optional<std::string> read_value(std::string_view section, std::string_view key) const;
+    std::vector<std::string> section_names() const;
+
+private:
+    friend Snapshot snapshot(const std::string& path);
+    friend Snapshot snapshot_of(std::string text);
+    std::shared_ptr<const void> parsed_;
+};
+// The file as it is now (an unreadable file reads as empty), or a text.
+Snapshot snapshot(const std::string& path);
+Snapshot snapshot_of(std::string text);
+
+// A read-modify-write under the file's lock: `plan` sees the file as it is
+// under the lock and returns the writes to apply as write_profiles would (none:
+// nothing is written). False when the file cannot be read or written or a
+// write would be refused; then nothing is written.
+bool transact(const std::string& path, const std::function<std::vector<ProfileWrite>(const Snapshot&)>& plan);
 
 // Cuts a NUL-separated list as a buffer of `size` characters would: when the
 // whole list (each entry with its NUL, then one more NUL) does not fit, only

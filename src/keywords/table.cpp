@@ -13,17 +13,8 @@ namespace {
 
 std::string key_name(size_t n) { return "Keyword" + std::to_string(n); }
 
-std::string read_entry(const std::string& path, size_t n) {
-    return ini::read_string(path, kTableSection, key_name(n), "", kValueBuffer);
-}
-
-// The number of the first entry equal to `entry` ignoring case.
-std::optional<size_t> find_entry(const std::string& path, std::string_view entry) {
-    for (size_t n = 1;; ++n) {
-        std::string v = read_entry(path, n);
-        if (v.empty()) return std::nullopt;
-        if (config::equal_ignoring_case(v, entry)) return n;
-    }
+std::string read_entry(const ini::Snapshot& file, size_t n) {
+    return file.read_string(kTableSection, key_name(n), "", kValueBuffer);
 }
 
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
@@ -34,48 +25,87 @@ bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
 
 std::string section_name(std::string_view entry) { return std::string(kSectionPrefix) + std::string(entry); }
 
-std::vector<std::string> enumerate(const std::string& rirer_ini) {
+std::vector<std::string> enumerate(const ini::Snapshot& file) {
     std::vector<std::string> out;
     for (size_t n = 1;; ++n) {
-        std::string v = read_entry(rirer_ini, n);
+        std::string v = read_entry(file, n);
         if (v.empty()) break;
         out.push_back(std::move(v));
     }
     return out;
 }
 
+std::vector<std::string> enumerate(const std::string& rirer_ini) { return enumerate(ini::snapshot(rirer_ini)); }
+
+std::optional<size_t> find_entry(const ini::Snapshot& file, std::string_view entry) {
+    for (size_t n = 1;; ++n) {
+        std::string v = read_entry(file, n);
+        if (v.empty()) return std::nullopt;
+        if (config::equal_ignoring_case(v, entry)) return n;
+    }
+}
+
+std::vector<ini::ProfileWrite> plan_add(const ini::Snapshot& file, std::string_view entry) {
+    size_t n = 1;
+    while (!read_entry(file, n).empty()) ++n;
+    return {{kTableSection, key_name(n), std::string(entry)}};
+}
+
+std::vector<ini::ProfileWrite> plan_remove(const ini::Snapshot& file, std::string_view entry) {
+    std::vector<ini::ProfileWrite> writes;
+    auto found = find_entry(file, entry);
+    if (!found) return writes;
+    for (size_t n = *found;; ++n) {
+        std::string next = read_entry(file, n + 1);
+        if (next.empty()) {
+            writes.push_back({kTableSection, key_name(n), std::nullopt});
+            return writes;
+        }
+        writes.push_back({kTableSection, key_name(n), std::move(next)});
+    }
+}
+
 bool add(const std::string& rirer_ini, std::string_view entry) {
     // An empty entry would read as the end of the table.
     if (entry.empty()) return false;
-    size_t n = 1;
-    while (!read_entry(rirer_ini, n).empty()) ++n;
-    return ini::write_string(rirer_ini, kTableSection, key_name(n), entry);
+    return ini::transact(rirer_ini, [&](const ini::Snapshot& file) { return plan_add(file, entry); });
 }
 
 bool rename(const std::string& rirer_ini, std::string_view old_entry, std::string_view new_entry) {
     if (new_entry.empty()) return false;
-    auto n = find_entry(rirer_ini, old_entry);
-    if (!n) return false;
-    return ini::write_string(rirer_ini, kTableSection, key_name(*n), new_entry);
+    bool found = false;
+    bool ok = ini::transact(rirer_ini, [&](const ini::Snapshot& file) {
+        std::vector<ini::ProfileWrite> writes;
+        if (auto n = find_entry(file, old_entry)) {
+            found = true;
+            writes.push_back({kTableSection, key_name(*n), std::string(new_entry)});
+        }
+        return writes;
+    });
+    return ok && found;
 }
 
 bool remove(const std::string& rirer_ini, std::string_view entry) {
-    auto found = find_entry(rirer_ini, entry);
-    if (!found) return false;
-    for (size_t n = *found;; ++n) {
-        std::string next = read_entry(rirer_ini, n + 1);
-        if (next.empty()) return ini::remove_key(rirer_ini, kTableSection, key_name(n));
-        if (!ini::write_string(rirer_ini, kTableSection, key_name(n), next)) return false;
-    }
+    bool found = false;
+    bool ok = ini::transact(rirer_ini, [&](const ini::Snapshot& file) {
+        auto writes = plan_remove(file, entry);
+        found = !writes.empty();
+        return writes;
+    });
+    return ok && found;
 }
 
 std::string row_text(const std::string& rirer_ini, std::string_view entry) {
+    return row_text(ini::snapshot(rirer_ini), entry);
+}
+
+std::string row_text(const ini::Snapshot& file, std::string_view entry) {
     constexpr size_t kRow = 1024;
     std::string row;
     config::bounded_append(row, entry, kRow);
     const std::string section = section_name(entry);
     for (const char* key : {"DListAdd", "DListRemove", "ReplyFile", "ReplyText", "MailTo", "Run", "RunSendResponse"}) {
-        std::string v = ini::read_string(rirer_ini, section, key, "", kValueBuffer);
+        std::string v = file.read_string(section, key, "", kValueBuffer);
         if (v.empty()) continue;
         std::string part = "\t";
         part.append(key).append("=").append(v);

@@ -5,9 +5,12 @@
 // Every operation works on the file directly; nothing is cached.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "config/ini.h"
 
 namespace ovr::keywords {
 
@@ -23,6 +26,17 @@ std::string section_name(std::string_view entry);
 // The entries in number order, Keyword1 onwards, up to the first empty value.
 std::vector<std::string> enumerate(const std::string& rirer_ini);
 
+// The same on one state of the file, for transactions.
+std::vector<std::string> enumerate(const config::ini::Snapshot& file);
+// The number of the first entry equal to `entry` ignoring case.
+std::optional<size_t> find_entry(const config::ini::Snapshot& file, std::string_view entry);
+// The writes of add and remove planned on one state of the file (remove:
+// none when the entry is not there).
+std::vector<config::ini::ProfileWrite> plan_add(const config::ini::Snapshot& file, std::string_view entry);
+std::vector<config::ini::ProfileWrite> plan_remove(const config::ini::Snapshot& file, std::string_view entry);
+
+// Each change below is one transaction of the file, so two writers never take
+// one number and a crash never leaves an entry twice.
 // Writes the entry under the first empty number. No duplicate test.
 // False when the entry is empty or the write failed.
 bool add(const std::string& rirer_ini, std::string_view entry);
@@ -36,6 +50,7 @@ bool remove(const std::string& rirer_ini, std::string_view entry);
 // The Receive page's row for an entry: the entry, then a TAB and "Key=value"
 // for each non-empty action of its section, cut to 1023 characters.
 std::string row_text(const std::string& rirer_ini, std::string_view entry);
+std::string row_text(const config::ini::Snapshot& file, std::string_view entry);
 
 // Converts the old ReceiveSMSCommand lines of section RIRER into the table
 // once (NewFormat=Yes marks it done). Run at every start.

@@ -38,6 +38,8 @@ std::unique_ptr<TlsLibrary> TlsLibrary::load(const std::string& name) {
                resolve(*lib, "sslSignedCertExists", t->signed_cert_exists) &
                resolve(*lib, "sslGenerateCertificate", t->generate_certificate);
     if (!all) return nullptr;
+    // Optional: libraries without it keep their own handshake limit.
+    resolve(*lib, "sslSetHandshakeTimeout", t->set_handshake_timeout);
     t->lib_ = std::move(lib);
     return t;
 }

@@ -44,6 +44,9 @@ public:
     int (*server_cert_exists)() = nullptr;
     int (*signed_cert_exists)() = nullptr;
     int (*generate_certificate)() = nullptr;
+    // Not one of the eleven: the handshake's time limit (0 or less: the
+    // library's 30 s), nullptr when the library lacks it.
+    void (*set_handshake_timeout)(int milliseconds) = nullptr;
 
     // Client handshake: the session, or nullptr with the library's reason.
     // On success `reason` holds the certificate's verdict.

@@ -16,14 +16,22 @@
 namespace ovr::pages {
 
 // The windows a page can open (the queue viewers and the event log
-// viewer, from the Status page). The front end implements it; tests record.
+// viewer, from the Status page; the dialogs of the 2-Way page). The front
+// end implements it; tests record.
 enum class ViewerKind { OutboundSms, OutboundMms, ReceivedSms, ReceivedMms };
+
+class KeywordDialog;
+class Mm7Dialog;
 
 class Windows {
 public:
     virtual ~Windows() = default;
     virtual void open_queue_viewer(ViewerKind kind) = 0;
     virtual void open_event_log_viewer() = 0;
+    // Modal dialogs over their models: true when the dialog closed with OK
+    // (the model has saved). A front end without them cancels.
+    virtual bool run_keyword_dialog(KeywordDialog&) { return false; }
+    virtual bool run_mm7_dialog(Mm7Dialog&) { return false; }
 };
 
 // Process-wide state shared by start-up, the sheet loop and every page.
@@ -81,6 +89,9 @@ public:
     virtual void shown() {}
     virtual bool left() { return true; }
     virtual void apply() {}
+    // After apply(): false when the page could not write its settings (it
+    // said so), so the sheet keeps them pending and stays open.
+    virtual bool apply_succeeded() const { return true; }
     virtual bool cancel_requested() { return true; }
     virtual void help();
     virtual bool wizard_next() { return true; }

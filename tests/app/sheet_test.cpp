@@ -16,6 +16,7 @@ namespace {
 struct ProbePage : pages::PageModel {
     std::optional<bool> answer;
     bool leave = true;
+    bool writes = true;
     int applied = 0;
     explicit ProbePage(pages::Context& c) : PageModel(c) {}
     std::string title() const override { return "Probe"; }
@@ -23,6 +24,7 @@ struct ProbePage : pages::PageModel {
     std::optional<bool> unsaved_query() override { return answer; }
     bool left() override { return leave; }
     void apply() override { ++applied; }
+    bool apply_succeeded() const override { return writes; }
     void edit() { edited(); }
 };
 
@@ -84,6 +86,24 @@ TEST_F(SheetTest, ApplyFollowsEditsAndUnsavedQueryGoesInTabOrder) {
     sheet.ok();
     EXPECT_TRUE(sheet.closed());
     EXPECT_EQ(sheet.result(), 1);
+}
+
+TEST_F(SheetTest, APageThatCouldNotWriteKeepsTheSheetOpenAndTheChangesPending) {
+    std::vector<std::unique_ptr<pages::PageModel>> v;
+    auto* a = new ProbePage(ctx);
+    v.emplace_back(a);
+    app::Sheet sheet(app::SheetKind::Main, ctx, std::move(v));
+    sheet.open();
+    a->edit();
+    a->writes = false;
+    sheet.ok();
+    EXPECT_FALSE(sheet.closed());
+    EXPECT_TRUE(sheet.apply_enabled());
+    EXPECT_TRUE(ctx.unsaved_changes);
+    a->writes = true;
+    sheet.ok();
+    EXPECT_TRUE(sheet.closed());
+    EXPECT_FALSE(ctx.unsaved_changes);
 }
 
 TEST_F(SheetTest, WizardButtonsGuideTheWayToFinish) {

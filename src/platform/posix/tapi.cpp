@@ -191,15 +191,22 @@ private:
 
 class LinkRegistry final : public Registry {
 public:
-    explicit LinkRegistry(std::string dir) : dir_(std::move(dir)) {}
+    LinkRegistry(std::string dir, std::string charsets_file)
+        : dir_(std::move(dir)), charsets_file_(std::move(charsets_file)) {}
     std::vector<InstalledModem> installed_modems() override {
         std::vector<InstalledModem> out;
         for (auto& l : list_serial_links(dir_)) out.push_back({l.name, l.device});
         return out;
     }
+    std::vector<std::string> mime_charsets() override {
+        if (!charsets_file_.empty())
+            if (auto names = charsets_from_file(charsets_file_)) return *names;
+        return host_mime_charsets();
+    }
 
 private:
     std::string dir_;
+    std::string charsets_file_;
 };
 
 }  // namespace
@@ -232,8 +239,8 @@ std::shared_ptr<Tapi> make_posix_tapi(std::shared_ptr<Clock> clock, std::shared_
     return std::make_shared<LinkTapi>(std::move(clock), std::move(ports), std::move(by_id_dir));
 }
 
-std::shared_ptr<Registry> make_link_registry(std::string by_id_dir) {
-    return std::make_shared<LinkRegistry>(std::move(by_id_dir));
+std::shared_ptr<Registry> make_link_registry(std::string by_id_dir, std::string charsets_file) {
+    return std::make_shared<LinkRegistry>(std::move(by_id_dir), std::move(charsets_file));
 }
 
 }  // namespace ovr::platform

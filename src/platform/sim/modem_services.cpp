@@ -12,7 +12,7 @@ void add_sim_modem_services(Platform& p) {
     if (map.empty()) map = p.sim_root + "dosdevices/";
     p.comm_ports = make_posix_comm_ports(p.clock, "/dev/", map);
     p.tapi = make_posix_tapi(p.clock, p.comm_ports, p.sim_root + "modems/");
-    p.registry = make_link_registry(p.sim_root + "modems/");
+    p.registry = make_link_registry(p.sim_root + "modems/", p.sim_root + "charsets");
 }
 
 }  // namespace ovr::platform

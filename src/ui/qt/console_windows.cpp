@@ -3,6 +3,8 @@
 #include <QApplication>
 
 #include "ui/qt/event_log_window.h"
+#include "ui/qt/keyword_dialog_window.h"
+#include "ui/qt/mm7_dialog_window.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/queue_viewer_window.h"
 
@@ -19,6 +21,18 @@ void ConsoleWindows::open_queue_viewer(pages::ViewerKind kind) {
 void ConsoleWindows::open_event_log_viewer() {
     EventLogWindow w(ctx_, QApplication::activeWindow());
     w.exec();
+}
+
+bool ConsoleWindows::run_keyword_dialog(pages::KeywordDialog& dialog) {
+    KeywordDialogWindow w(dialog, QApplication::activeWindow());
+    w.setWindowIcon(program_icon());
+    return w.exec() == QDialog::Accepted;
+}
+
+bool ConsoleWindows::run_mm7_dialog(pages::Mm7Dialog& dialog) {
+    Mm7DialogWindow w(dialog, QApplication::activeWindow());
+    w.setWindowIcon(program_icon());
+    return w.exec() == QDialog::Accepted;
 }
 
 }  // namespace ovr::ui

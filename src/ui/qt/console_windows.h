@@ -11,6 +11,8 @@ public:
     explicit ConsoleWindows(pages::Context& ctx) : ctx_(ctx) {}
     void open_queue_viewer(pages::ViewerKind kind) override;
     void open_event_log_viewer() override;
+    bool run_keyword_dialog(pages::KeywordDialog& dialog) override;
+    bool run_mm7_dialog(pages::Mm7Dialog& dialog) override;
 
 private:
     pages::Context& ctx_;

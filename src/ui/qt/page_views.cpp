@@ -10,8 +10,10 @@
 
 #include "config/text.h"
 #include "pages/debug_logs.h"
+#include "pages/receive_page.h"
 #include "pages/status_page.h"
 #include "pages/wizard_complete.h"
+#include "ui/qt/receive_view.h"
 #include "ui/qt/status_view.h"
 
 namespace ovr::ui {
@@ -114,6 +116,7 @@ PageView* make_view(pages::PageModel& model, QWidget* parent) {
     if (auto* p = dynamic_cast<pages::StatusPage*>(&model)) return new StatusView(*p, parent);
     if (auto* p = dynamic_cast<pages::DebugLogsPage*>(&model)) return new DebugLogsView(*p, parent);
     if (auto* p = dynamic_cast<pages::WizardCompletePage*>(&model)) return new WizardCompleteView(*p, parent);
+    if (auto* p = dynamic_cast<pages::ReceivePage*>(&model)) return new ReceiveView(*p, parent);
     return new EmptyPageView(model, parent);
 }
 

@@ -3,6 +3,7 @@
 // scratch data directory made for the purpose.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -21,12 +22,16 @@
 
 #include "app/sheet.h"
 #include "config/ini.h"
+#include "pages/keyword_dialog.h"
+#include "pages/mm7_dialog.h"
 #include "pages/page.h"
 #include "pages/status_page.h"
 #include "platform/fs.h"
 #include "service/control.h"
 #include "service/status.h"
 #include "ui/qt/event_log_window.h"
+#include "ui/qt/keyword_dialog_window.h"
+#include "ui/qt/mm7_dialog_window.h"
 #include "ui/qt/page_views.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/queue_viewer_window.h"
@@ -185,6 +190,47 @@ void write_queue_samples(const std::string& root) {
                                      "X-OvrinMMS-Content-Location: MMSIN-2/image.gif;image/gif\r\n");
 }
 
+// A keyword table and MMS routing for the 2-Way page's picture.
+void write_two_way_samples(const pages::Context& ctx) {
+    namespace ini = config::ini;
+    ini::write_profiles(ctx.ini.rirer, {{"RIRER", "ReceiveSMS", "Yes"},
+                                        {"RIRER", "ReceiveMMS", "Yes"},
+                                        {"2Way-Keywords", "Keyword1", "INFO"},
+                                        {"2Way-Keywords", "Keyword2", "STOP##15550100"},
+                                        {"2Way-Keywords", "Keyword3", "WEATHER"},
+                                        {"2Way-Keyword-INFO", "ReplyText", "Ovrin SMS Gateway\\nReply HELP for help"},
+                                        {"2Way-Keyword-STOP##15550100", "DListRemove", "news"},
+                                        {"2Way-Keyword-WEATHER", "Run", "http://weather.example.com/?q=@@SMS@@"},
+                                        {"2Way-Keyword-WEATHER", "RunSendResponse", "Yes"}});
+}
+
+// The keyword dialog empty and filled, the MM7 dialog standard and for PHP.
+void shoot_two_way_dialogs(pages::Context& ctx) {
+    {
+        pages::KeywordDialog d(ctx, "");
+        ui::KeywordDialogWindow w(d);
+        w.setWindowIcon(ui::program_icon());
+        save(&w, "dialog-keyword-empty");
+    }
+    {
+        pages::KeywordDialog d(ctx, "WEATHER");
+        d.set_text(pages::KeywordDialog::Text::MailTo, "ops@example.com");
+        ui::KeywordDialogWindow w(d);
+        w.setWindowIcon(ui::program_icon());
+        save(&w, "dialog-keyword-filled");
+    }
+    {
+        pages::Mm7Dialog d(ctx, nullptr);
+        d.set_text(pages::Mm7Dialog::Text::Server, "https://mm7.example.com:8443/vasp");
+        ui::Mm7DialogWindow w(d);
+        w.setWindowIcon(ui::program_icon());
+        save(&w, "dialog-mm7-standard");
+        w.variations()->setCurrentIndex(1);
+        emit w.variations()->activated(1);
+        save(&w, "dialog-mm7-php");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,6 +260,7 @@ int main(int argc, char** argv) {
     config::ini::write_string(root + "MMSWAP.INI", "MMSWAP", "Debug", "Yes");
     std::ofstream(root + "SMSDEBUG.LOG") << "log\n";
     ShotGateway gateway(root, ctx);
+    write_two_way_samples(ctx);
 
     {
         app::Sheet sheet(app::SheetKind::Main, ctx, app::make_main_pages(ctx));
@@ -311,6 +358,7 @@ int main(int argc, char** argv) {
         box("dialog-delete-messages", "Delete 3 messages?", Icon::Question, Buttons::YesNo);
         for (const char* dir : {"Q", "VASPQ", "SMS-IN", "MMS-IN", "empty"}) platform::fs::recursive_delete(root + dir + "/");
     }
+    shoot_two_way_dialogs(ctx);
     box("dialog-exit-without-saving", pages::kExitWithoutSaving, Icon::Question, Buttons::YesNoCancel);
     box("dialog-activate-service", "Service is not active, do you wish to activate the service?", Icon::Question,
         Buttons::YesNo);
