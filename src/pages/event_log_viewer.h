@@ -58,6 +58,8 @@ public:
     uint64_t cleared() const { return cleared_; }
 
 private:
+    std::unique_ptr<platform::EventLogHandle> open_log();
+
     Context& ctx_;
     size_t capacity_;
     uint32_t next_record_ = 0;  // 0: start at the oldest record
