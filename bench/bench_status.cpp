@@ -17,6 +17,7 @@
 #include <string>
 
 #include "config/ini.h"
+#include "running_gateway.h"
 #include "pages/status_page.h"
 #include "platform/fs.h"
 #include "queue/queue_dirs.h"
@@ -45,13 +46,7 @@ struct Gateway {
     pages::Context ctx;
     std::unique_ptr<pages::StatusPage> page;
 
-    struct NullSite : pages::PageSite {
-        void mark_changed(pages::PageModel&) override {}
-        bool apply_all() override { return true; }
-        bool query_unsaved() override { return false; }
-        void set_wizard_buttons(pages::WizardButtons) override {}
-        void press_button(pages::SheetButton) override {}
-    } site;
+    bench::NullSite site;
 
     Gateway() {
         char tmpl[] = "/tmp/ovrbench-status.XXXXXX";
@@ -62,16 +57,7 @@ struct Gateway {
         for (const auto& d : {data, priv, bin, priv + "STATS/"}) fs::create_directories(d);
         clock = std::make_shared<platform::FakeClock>(platform::LocalTime{2026, 1, 20, 12, 0, 0, 0, 2});
         p = platform::make_sim_platform(root + "sim/", clock);
-        p.services = platform::make_sim_service_manager(
-            p.sim_root, true, [this](const platform::LaunchRequest& r, int& pid) {
-                held[r.service] = dup(r.lock_fd);
-                platform::sim::write_status(platform::sim::service_dir(p.sim_root, r.service),
-                                            platform::ServiceState::Running, 0);
-                pid = 0;
-                return 0u;
-            });
-        for (const char* prog : {service::kSmsProgram, service::kMmscProgram}) write_file(bin + prog, "#!/bin/false\n");
-        service::ServiceControl(p, ui, bin).install_and_start(true);
+        bench::install_running_sim_services(p, bin, ui, held);
         sms_block = p.shared_memory->create(service::kSmsBlockName, 64);
         mmsc_block = p.shared_memory->create(service::kMmscBlockName, 64);
 

@@ -137,8 +137,13 @@ std::optional<int> start_up(pages::Context& ctx, std::ostream& out, const Startu
     create_if_missing(ctx.ini.mmsc);
     config::MMSCIniSetFilename(ctx.ini.mmsc);
     remove_stray_copies();
-    ctx.manual_path = ctx.dirs.real_program + kManualName;
-    ctx.help_available = exists_ignoring_case(ctx.dirs.real_program, kManualName);
+    if (fs::regular_file_exists(ctx.dirs.real_program + kHtmlManual)) {
+        ctx.manual_path = ctx.dirs.real_program + kHtmlManual;
+        ctx.help_available = true;
+    } else {
+        ctx.manual_path = ctx.dirs.real_program + kManualName;
+        ctx.help_available = exists_ignoring_case(ctx.dirs.real_program, kManualName);
+    }
     keywords::migrate(ctx.ini.rirer);
     return std::nullopt;
 }

@@ -16,6 +16,8 @@
 namespace ovr::app {
 
 inline constexpr const char* kManualName = "OvrinSMS Lite.pdf";
+// The HTML manual, one chapter a page; preferred where it is installed.
+inline constexpr const char* kHtmlManual = "manual/index.html";
 
 // Shows a sheet modally until it closes; returns its result (less than 1
 // when it was cancelled or could not be shown).

@@ -31,10 +31,11 @@ int run(Context& ctx, const Invocation& inv) {
     } else {
         viewer.opened();
     }
-    // A box here is the log failing to open.
+    // A box here is the log failing to open or to clear.
     bool failed = false;
     for (size_t i = boxes; i < ui.shown().size(); ++i)
-        if (ui.shown()[i] == pages::EventLogViewer::kOpenFailed) failed = true;
+        if (ui.shown()[i] == pages::EventLogViewer::kOpenFailed || ui.shown()[i] == pages::EventLogViewer::kClearFailed)
+            failed = true;
     if (failed) return 1;
     if (clear && viewer.cleared() == 0) return failure(ctx, "the event log was not cleared");
     if (json) {
@@ -54,7 +55,7 @@ int run(Context& ctx, const Invocation& inv) {
 Registrar reg({"events", "the gateway's events, newest first",
                {{"", "", "print the gateway's events as the event log viewer lists them, newest first",
                  {{"--json", nullptr, "print one JSON array of the lines"},
-                  {"--clear", nullptr, "clear the whole application log first (asks unless --yes)"},
+                  {"--clear", nullptr, "clear the application log first (asks unless --yes); on the journal, hide the events logged so far"},
                   {"--yes", nullptr, "answer yes to the question of --clear"}},
                  &run, "--json prints [LINE, ...], newest first, each line as the viewer shows it.\n"}}});
 

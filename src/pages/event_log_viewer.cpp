@@ -36,13 +36,18 @@ std::string event_line(const platform::EventRecord& r) {
 
 EventLogViewer::EventLogViewer(Context& ctx, size_t capacity) : ctx_(ctx), capacity_(capacity) {}
 
+std::unique_ptr<platform::EventLogHandle> EventLogViewer::open_log() {
+    if (!ctx_.platform || !ctx_.platform->event_log) return nullptr;
+    return ctx_.platform->event_log->open_application(ctx_.dirs.private_data);
+}
+
 void EventLogViewer::opened() {
     next_record_ = 0;
     refresh();
 }
 
 void EventLogViewer::refresh() {
-    auto log = ctx_.platform && ctx_.platform->event_log ? ctx_.platform->event_log->open_application() : nullptr;
+    auto log = open_log();
     if (!log) {
         ctx_.ui->message(kOpenFailed, Icon::Error);
         return;
@@ -97,14 +102,16 @@ void EventLogViewer::refresh() {
 }
 
 void EventLogViewer::press_clear() {
-    if (!ctx_.ui->ask_yes_no(kClearQuestion)) return;
-    auto log = ctx_.platform && ctx_.platform->event_log ? ctx_.platform->event_log->open_application() : nullptr;
+    bool hides = ctx_.platform && ctx_.platform->event_log && ctx_.platform->event_log->clear_hides_only();
+    if (!ctx_.ui->ask_yes_no(hides ? kClearJournalQuestion : kClearQuestion)) return;
+    auto log = open_log();
     if (!log) {
         ctx_.ui->message(kOpenFailed, Icon::Error);
         return;
     }
-    log->clear();
+    bool ok = log->clear();
     log.reset();
+    if (!ok) ctx_.ui->message(kClearFailed, Icon::Error);
     lines_.clear();
     warned_full_ = false;
     next_record_ = 0;

@@ -25,11 +25,19 @@ public:
     static constexpr const char* kTitle = "Event Log";
     static constexpr const char* kSource = "OvrinSMS";
     static constexpr const char* kOpenFailed = "Unable to open event log";
+    // The log refused to clear (the journal's mark could not be stored):
+    // the list is read again whole, so the events are seen to stay.
+    static constexpr const char* kClearFailed = "Unable to clear event log";
     static constexpr const char* kTooMany =
         "Too many events.  Please use Windows Event Log viewer to view all events.";
     static constexpr const char* kClearQuestion =
         "This will clear all events from the application event log for this system, which includes events from "
         "applications other than OvrinSMS.\r\n\r\nContinue?";
+    // The question where the log is the systemd journal, which cannot
+    // delete one program's entries.
+    static constexpr const char* kClearJournalQuestion =
+        "The system journal keeps the events of every program. This will hide the OvrinSMS events logged so far "
+        "from this list, for every user of the console; the journal itself is not changed.\r\n\r\nContinue?";
 
     explicit EventLogViewer(Context& ctx, size_t capacity = kCapacity);
 
@@ -37,7 +45,8 @@ public:
     void opened();
     // Reads the records not yet examined and puts the gateway's on top.
     void refresh();
-    // "Clear Event Log", with its question.
+    // "Clear Event Log", with its question (the journal's where the log
+    // only hides what it cannot delete).
     void press_clear();
 
     // Newest first.
@@ -49,6 +58,8 @@ public:
     uint64_t cleared() const { return cleared_; }
 
 private:
+    std::unique_ptr<platform::EventLogHandle> open_log();
+
     Context& ctx_;
     size_t capacity_;
     uint32_t next_record_ = 0;  // 0: start at the oldest record

@@ -184,7 +184,12 @@ private:
 };
 
 // Opens the manual with the shell's "open", in the manual's own directory.
-void open_manual(Context& ctx);
+// With the HTML manual (an "index.html") and a chapter file that is there,
+// the chapter opens instead of the contents.
+void open_manual(Context& ctx, const std::string& chapter = {});
+// The HTML manual's chapter of a page, by its dialog template ("" for the
+// contents); every wizard page opens the wizard's chapter.
+std::string manual_chapter(const std::string& template_name, bool wizard);
 
 inline constexpr const char* kExitWithoutSaving = "Exit without saving configuration changes?";
 

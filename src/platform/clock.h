@@ -62,4 +62,8 @@ private:
 // normalised local time (calendar arithmetic, no time zone changes).
 LocalTime add_ms(const LocalTime& t, uint64_t ms);
 
+// A moment of the machine's real-time clock (seconds since the epoch) in the
+// machine's time zone; the year 0 when it cannot be converted.
+LocalTime local_time_at(int64_t seconds, int millisecond);
+
 }  // namespace ovr::platform

@@ -86,6 +86,15 @@ TEST_F(ConsoleTest, FirstRunCreatesBothFilesAndFindsNoManual) {
     EXPECT_TRUE(again.help_available);
 }
 
+TEST_F(ConsoleTest, TheInstalledHtmlManualIsPreferred) {
+    write_text(d.path() + "program/OvrinSMS Lite.pdf", "%PDF");
+    platform::fs::create_directories(d.path() + "program/manual/");
+    write_text(d.path() + "program/manual/index.html", "<html>");
+    ASSERT_FALSE(app::start_up(ctx, out, hooks).has_value());
+    EXPECT_TRUE(ctx.help_available);
+    EXPECT_EQ(ctx.manual_path, d.path() + "program/manual/index.html");
+}
+
 TEST_F(ConsoleTest, NetworkFailureEndsWithMinusOneBeforeAnythingIsWritten) {
     hooks.start_network = [] { return false; };
     EXPECT_EQ(app::start_up(ctx, out, hooks), std::optional<int>(-1));

@@ -12,7 +12,7 @@ using Lines = std::deque<std::string>;
 namespace {
 
 struct NoLog : platform::EventLog {
-    std::unique_ptr<platform::EventLogHandle> open_application() override { return nullptr; }
+    std::unique_ptr<platform::EventLogHandle> open_application(const std::string&) override { return nullptr; }
     uint32_t report(EventType, const std::string&, const std::vector<std::string>&, const platform::LocalTime&) override {
         return 0;
     }
@@ -101,7 +101,7 @@ TEST_F(EventViewerTest, ALogClearedElsewhereIsFollowedFromItsNewStart) {
     for (int i = 0; i < 5; ++i) event(EventType::Information, "old " + std::to_string(i));
     EventLogViewer v(ctx);
     v.opened();
-    p.event_log->open_application()->clear();
+    p.event_log->open_application("")->clear();
     event(EventType::Information, "new");
     v.refresh();
     EXPECT_EQ(v.lines().front(), "2026-03-04 05:06:00 - Info: new");

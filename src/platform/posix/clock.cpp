@@ -8,16 +8,24 @@ namespace ovr::platform {
 LocalTime SystemClock::local_now() {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
+    return local_time_at(ts.tv_sec, static_cast<int>(ts.tv_nsec / 1000000));
+}
+
+LocalTime local_time_at(int64_t seconds, int millisecond) {
+    time_t secs = static_cast<time_t>(seconds);
     tm parts{};
-    localtime_r(&ts.tv_sec, &parts);
     LocalTime t;
+    if (!localtime_r(&secs, &parts)) {
+        t.year = 0;
+        return t;
+    }
     t.year = parts.tm_year + 1900;
     t.month = parts.tm_mon + 1;
     t.day = parts.tm_mday;
     t.hour = parts.tm_hour;
     t.minute = parts.tm_min;
     t.second = parts.tm_sec;
-    t.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
+    t.millisecond = millisecond;
     t.weekday = parts.tm_wday;
     return t;
 }

@@ -146,7 +146,7 @@ class SimEventLog final : public EventLog {
 public:
     explicit SimEventLog(std::string root) : dir_(root + "eventlog/") {}
 
-    std::unique_ptr<EventLogHandle> open_application() override {
+    std::unique_ptr<EventLogHandle> open_application(const std::string&) override {
         if (!fs::create_directories(dir_)) return nullptr;
         return std::make_unique<SimLogHandle>(path());
     }
