@@ -1,6 +1,7 @@
 #include "app/sheet.h"
 
 #include "pages/debug_logs.h"
+#include "pages/modem_page.h"
 #include "pages/status_page.h"
 #include "pages/wizard_complete.h"
 
@@ -46,7 +47,7 @@ void Sheet::close(int result) {
 void Sheet::ok() {
     if (closed_) return;
     if (!pages_[current_].model->left()) return;
-    apply_all();
+    if (!apply_all()) return;
     close(1);
 }
 
@@ -92,8 +93,19 @@ void Sheet::mark_changed(pages::PageModel&) {
 }
 
 bool Sheet::apply_all() {
-    for (auto& s : pages_)
-        if (s.created) s.model->apply();
+    bool accepted = true;
+    for (auto& s : pages_) {
+        if (!s.created) continue;
+        s.model->apply();
+        if (s.model->apply_refused()) accepted = false;
+    }
+    // A refused apply leaves its edits pending, so the exit question still
+    // guards them.
+    if (!accepted) {
+        ctx_.unsaved_changes = true;
+        changed();
+        return false;
+    }
     ctx_.unsaved_changes = false;
     apply_enabled_ = false;
     changed();
@@ -126,8 +138,8 @@ void Sheet::press_button(SheetButton button) {
 std::vector<std::unique_ptr<pages::PageModel>> make_main_pages(pages::Context& ctx) {
     std::vector<std::unique_ptr<pages::PageModel>> v;
     v.push_back(std::make_unique<pages::StatusPage>(ctx));
-    const char* later[][2] = {{"Modem", "DIALOG_MODEM"},
-                              {"Server", "DIALOG_SERVER"},   {"Users", "DIALOG_SMSUSERS"},
+    v.push_back(std::make_unique<pages::ModemPage>(ctx));
+    const char* later[][2] = {{"Server", "DIALOG_SERVER"},   {"Users", "DIALOG_SMSUSERS"},
                               {"2-Way", "DIALOG_RECV"},      {"E-Mail", "DIALOG_EMAIL"},
                               {"Test Message", "DIALOG_TESTMSG"}};
     for (auto& p : later) v.push_back(std::make_unique<pages::EmptyPage>(ctx, p[0], p[1]));
@@ -139,8 +151,7 @@ std::vector<std::unique_ptr<pages::PageModel>> make_wizard_pages(pages::Context&
     std::vector<std::unique_ptr<pages::PageModel>> v;
     v.push_back(std::make_unique<pages::EmptyPage>(ctx, "OvrinSMS Lite Setup Wizard:  Select Modem",
                                                    "DIALOG_WIZADDMODEM", WizardButtons::Next));
-    v.push_back(std::make_unique<pages::EmptyPage>(ctx, "OvrinSMS Lite Setup Wizard:  Modem Settings", "DIALOG_MODEM",
-                                                   WizardButtons::BackNext));
+    v.push_back(std::make_unique<pages::ModemPage>(ctx));
     v.push_back(std::make_unique<pages::EmptyPage>(ctx, "OvrinSMS Lite Setup Wizard:  Server Settings",
                                                    "DIALOG_SERVER", WizardButtons::BackNext));
     v.push_back(std::make_unique<pages::WizardCompletePage>(ctx));

@@ -670,6 +670,34 @@ bool write_profile(const std::string& path, std::string_view section, std::optio
     return write_string(path, section, *key, *value);
 }
 
+bool write_changes(const std::string& path, const std::vector<Change>& changes) {
+    for (const Change& c : changes) {
+        std::string_view section = trim(c.section);
+        if (c.key && c.value && (!valid_section(section) || !valid_key(trim(*c.key)) || has_break(*c.value)))
+            return false;
+    }
+    return modify(path, [&](const std::string& text, bool) -> std::optional<std::string> {
+        std::string current = text;
+        bool any = false;
+        for (const Change& c : changes) {
+            std::string_view section = trim(c.section);
+            std::optional<std::string> next;
+            if (!c.key)
+                next = edit_section(current, section);
+            else if (c.value)
+                next = edit_key(current, section, trim(*c.key), std::string_view(*c.value));
+            else
+                next = edit_key(current, section, trim(*c.key), std::nullopt);
+            if (next) {
+                current = std::move(*next);
+                any = true;
+            }
+        }
+        if (!any) return std::nullopt;
+        return current;
+    });
+}
+
 std::vector<std::string> section_names_in(std::string_view text) {
     auto parsed = parse(std::string(text));
     std::vector<std::string> out;

@@ -69,6 +69,18 @@ bool remove_section(const std::string& path, std::string_view section);
 bool write_profile(const std::string& path, std::string_view section, std::optional<std::string_view> key,
                    std::optional<std::string_view> value);
 
+// One change of a batch: KEY=VALUE written, a key without value removed, no
+// key at all removes the section.
+struct Change {
+    std::string section;
+    std::optional<std::string> key;
+    std::optional<std::string> value;
+};
+// Applies the changes in order under one lock and replaces the file once, so
+// a reader sees the file from before all of them or after all of them. The
+// whole batch is refused (nothing written) when any change would break the
+// file's structure; the file is created when missing.
+bool write_changes(const std::string& path, const std::vector<Change>& changes);
 // Cuts a NUL-separated list as a buffer of `size` characters would: when the
 // whole list (each entry with its NUL, then one more NUL) does not fit, only
 // size - 2 characters of it are kept.

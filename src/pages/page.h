@@ -81,6 +81,9 @@ public:
     virtual void shown() {}
     virtual bool left() { return true; }
     virtual void apply() {}
+    // True when the last apply() refused (a check failed, the user
+    // cancelled): the sheet then keeps the changes pending and stays open.
+    virtual bool apply_refused() const { return false; }
     virtual bool cancel_requested() { return true; }
     virtual void help();
     virtual bool wizard_next() { return true; }

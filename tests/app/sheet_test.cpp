@@ -22,7 +22,9 @@ struct ProbePage : pages::PageModel {
     std::string template_name() const override { return "DIALOG_PROBE"; }
     std::optional<bool> unsaved_query() override { return answer; }
     bool left() override { return leave; }
+    bool refuse = false;
     void apply() override { ++applied; }
+    bool apply_refused() const override { return refuse; }
     void edit() { edited(); }
 };
 
@@ -86,7 +88,28 @@ TEST_F(SheetTest, ApplyFollowsEditsAndUnsavedQueryGoesInTabOrder) {
     EXPECT_EQ(sheet.result(), 1);
 }
 
+TEST_F(SheetTest, ARefusedApplyKeepsTheChangesPendingAndTheSheetOpen) {
+    std::vector<std::unique_ptr<pages::PageModel>> v;
+    auto* a = new ProbePage(ctx);
+    v.emplace_back(a);
+    app::Sheet sheet(app::SheetKind::Main, ctx, std::move(v));
+    sheet.open();
+    a->edit();
+    a->refuse = true;
+    sheet.apply();
+    EXPECT_TRUE(ctx.unsaved_changes);
+    EXPECT_TRUE(sheet.apply_enabled());
+    sheet.ok();
+    EXPECT_FALSE(sheet.closed());
+    a->refuse = false;
+    sheet.ok();
+    EXPECT_TRUE(sheet.closed());
+    EXPECT_FALSE(ctx.unsaved_changes);
+}
+
 TEST_F(SheetTest, WizardButtonsGuideTheWayToFinish) {
+    // A modem without MMS: its settings page lets Next through.
+    test::write_text(ctx.ini.rirer, "[RIRER]\nModem1=COM7:\n[Modem - COM7:]\nReceiveMMS=No\nMMSURL=http://mms/\n");
     app::Sheet sheet(app::SheetKind::Wizard, ctx, app::make_wizard_pages(ctx));
     sheet.open();
     EXPECT_EQ(sheet.wizard_buttons(), WizardButtons::Next);
