@@ -10,8 +10,10 @@
 
 #include "config/text.h"
 #include "pages/debug_logs.h"
+#include "pages/modem_page.h"
 #include "pages/status_page.h"
 #include "pages/wizard_complete.h"
+#include "ui/qt/modem_view.h"
 #include "ui/qt/status_view.h"
 
 namespace ovr::ui {
@@ -112,6 +114,7 @@ void WizardCompleteView::sync() {
 
 PageView* make_view(pages::PageModel& model, QWidget* parent) {
     if (auto* p = dynamic_cast<pages::StatusPage*>(&model)) return new StatusView(*p, parent);
+    if (auto* p = dynamic_cast<pages::ModemPage*>(&model)) return new ModemView(*p, parent);
     if (auto* p = dynamic_cast<pages::DebugLogsPage*>(&model)) return new DebugLogsView(*p, parent);
     if (auto* p = dynamic_cast<pages::WizardCompletePage*>(&model)) return new WizardCompleteView(*p, parent);
     return new EmptyPageView(model, parent);

@@ -21,12 +21,14 @@
 
 #include "app/sheet.h"
 #include "config/ini.h"
+#include "pages/modem_page.h"
 #include "pages/page.h"
 #include "pages/status_page.h"
 #include "platform/fs.h"
 #include "service/control.h"
 #include "service/status.h"
 #include "ui/qt/event_log_window.h"
+#include "ui/qt/modem_view.h"
 #include "ui/qt/page_views.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/queue_viewer_window.h"
@@ -214,6 +216,12 @@ int main(int argc, char** argv) {
     config::ini::write_string(root + "MMSWAP.INI", "MMSWAP", "Debug", "Yes");
     std::ofstream(root + "SMSDEBUG.LOG") << "log\n";
     ShotGateway gateway(root, ctx);
+    // The route account goes with the scratch data directory.
+    setenv("OVRINSMS_DATA_DIR", root.c_str(), 1);
+    const std::string modem_section = "Modem - COM7:";
+    for (auto [k, v] : {std::pair{"APN", "mms.operator.net"}, {"APNLogin", "mms"}, {"APNPass", "mms"},
+                        {"WAPGatewayIP", "10.11.12.13:8080"}, {"MMSURL", "http://mmsc.operator.net/mms"}})
+        config::ini::write_string(ctx.ini.rirer, modem_section, k, v);
 
     {
         app::Sheet sheet(app::SheetKind::Main, ctx, app::make_main_pages(ctx));
@@ -251,11 +259,51 @@ int main(int argc, char** argv) {
         sheet.on_change = nullptr;
     }
     {
+        // The Modem page: a network modem device with its own MMS settings,
+        // then a local modem with MMS off and an operator connection chosen.
+        auto one_page = [&](pages::ModemPageServices services) {
+            std::vector<std::unique_ptr<pages::PageModel>> v;
+            v.push_back(std::make_unique<pages::ModemPage>(ctx, std::move(services)));
+            return v;
+        };
+        pages::ModemPageServices device;
+        device.device_mms = [](const std::string&, std::string& url, std::string& proxy) {
+            url = "http://mms.example.net/";
+            proxy = "10.1.1.1:8080";
+            return true;
+        };
+        config::ini::write_string(ctx.ini.rirer, "RIRER", "Modem1", "OvrinSMSModem - Ovrin Phone");
+        {
+            app::Sheet sheet(app::SheetKind::Main, ctx, one_page(device));
+            ui::SheetWindow w(sheet, true);
+            save(&w, "main-2-modem-network-device");
+            sheet.on_change = nullptr;
+        }
+        config::ini::write_string(ctx.ini.rirer, "RIRER", "Modem1", "COM7:");
+        config::ini::write_string(ctx.ini.rirer, modem_section, "ReceiveMMS", "No");
+        config::ini::write_string(ctx.ini.rirer, modem_section, "DialUpProfile", "Operator GPRS");
+        pages::ModemPageServices local;
+        local.network_connections = [] { return std::vector<std::string>{"Modem: COM7:", "Operator GPRS"}; };
+        {
+            app::Sheet sheet(app::SheetKind::Main, ctx, one_page(local));
+            ui::SheetWindow w(sheet, true);
+            save(&w, "main-2-modem-mms-off");
+            sheet.on_change = nullptr;
+        }
+    }
+    box("dialog-modem-untested",
+        "MMS configuration settings have not been tested.\r\n\r\nDo you wish to test these settings before saving "
+        "configuration changes?",
+        Icon::Question, Buttons::YesNoCancel);
+    box("dialog-modem-change", "Start the installation wizard to select a different modem?", Icon::Question,
+        Buttons::YesNo);
+    {
         ui::EventLogWindow events(ctx);
         save(&events, "dialog-event-log");
     }
     box("dialog-clear-event-log", pages::EventLogViewer::kClearQuestion, Icon::Question, Buttons::YesNo);
     {
+        ctx.wizard_mode = true;  // as the sheet loop sets it while the wizard runs
         app::Sheet sheet(app::SheetKind::Wizard, ctx, app::make_wizard_pages(ctx));
         ui::SheetWindow w(sheet, true);
         for (size_t i = 0; i < 3; ++i) {
@@ -272,6 +320,7 @@ int main(int argc, char** argv) {
         }
         sheet.next();
         save(&w, "wizard-5-send-test-message");
+        ctx.wizard_mode = false;
     }
     {
         ui::BusyDialog wait("Please wait...", "Stopping Services...");
