@@ -71,12 +71,6 @@ std::string route_account_name(const std::string& name) {
     return name.substr(0, std::min(name.size(), config::kRecordNameWidth - 1));
 }
 
-bool dial_safe(const std::string& value) {
-    for (unsigned char c : value)
-        if (c == '"' || c == '\\' || c < 0x20 || c == 0x7f) return false;
-    return true;
-}
-
 ModemPage::ModemPage(Context& ctx, ModemPageServices services) : PageModel(ctx), services_(std::move(services)) {
     wire_modem_page_services(ctx, services_);
     storage_.items = {"Default", "Device Memory", "SIM Card", "Direct to Modem"};

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "gprs/connection_test.h"
 #include "pages/fields.h"
 #include "pages/page.h"
 
@@ -38,12 +39,7 @@ struct DropDown {
 };
 
 // What the operator connection test is handed (MODEMTEST.INI's keys).
-struct MmsTestSettings {
-    std::string proxy;  // as typed; the test drops a leading "http://"
-    std::string apn, login, password;
-    std::string modem_name;
-    std::optional<std::string> dial_up_profile;  // only for a non-standard connection
-};
+using MmsTestSettings = gprs::TestSettings;
 
 // Operator MMS settings offered as defaults.
 struct OperatorMmsSettings {
@@ -182,8 +178,6 @@ private:
 bool plain_route_name(const std::string& name);
 // A route name as the route account stores it (the account's name field).
 std::string route_account_name(const std::string& name);
-// A setting that may reach an AT command or the data connection's arguments:
-// no '"', '\' or control characters.
-bool dial_safe(const std::string& value);
+using gprs::dial_safe;
 
 }  // namespace ovr::pages

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "config/ini.h"
 #include "pages/debug_logs.h"
 #include "pages/wizard_complete.h"
@@ -108,7 +110,9 @@ TEST_F(SheetTest, ARefusedApplyKeepsTheChangesPendingAndTheSheetOpen) {
 }
 
 TEST_F(SheetTest, WizardButtonsGuideTheWayToFinish) {
-    // A modem without MMS: its settings page lets Next through.
+    // A modem without MMS: its settings page lets Next through (and removes
+    // the route account of the scratch data directory).
+    setenv("OVRINSMS_DATA_DIR", d.path().c_str(), 1);
     test::write_text(ctx.ini.rirer, "[RIRER]\nModem1=COM7:\n[Modem - COM7:]\nReceiveMMS=No\nMMSURL=http://mms/\n");
     app::Sheet sheet(app::SheetKind::Wizard, ctx, app::make_wizard_pages(ctx));
     sheet.open();

@@ -79,6 +79,12 @@ TEST_F(UiTest, CancelWithChangesAsksAndStaysOnNo) {
 }
 
 TEST_F(UiTest, ConfigurationCompleteButtonStates) {
+    // A modem without MMS: its settings page lets Next through (and removes
+    // the route account of the scratch data directory).
+    setenv("OVRINSMS_DATA_DIR", d.path().c_str(), 1);
+    config::ini::write_string(ctx.ini.rirer, "RIRER", "Modem1", "COM7:");
+    config::ini::write_string(ctx.ini.rirer, "Modem - COM7:", "ReceiveMMS", "No");
+    config::ini::write_string(ctx.ini.rirer, "Modem - COM7:", "MMSURL", "http://mms/");
     app::Sheet sheet(app::SheetKind::Wizard, ctx, app::make_wizard_pages(ctx));
     ui::SheetWindow w(sheet, false);
     w.show();
@@ -147,6 +153,12 @@ TEST_F(UiTest, FirstStartRunsTheWizardThenTheMainSheet) {
         if (w->sheet().kind() == app::SheetKind::Wizard) {
             seen.push_back(w->header()->text().toStdString());
             if (w->sheet().current() < 3) {
+                // As the modem chooser would: a modem, here without MMS.
+                if (w->sheet().current() == 0) {
+                    config::ini::write_string(d.file("RIRER.INI"), "RIRER", "Modem1", "COM7:");
+                    config::ini::write_string(d.file("RIRER.INI"), "Modem - COM7:", "ReceiveMMS", "No");
+                    config::ini::write_string(d.file("RIRER.INI"), "Modem - COM7:", "MMSURL", "http://mms/");
+                }
                 w->next_button()->click();
             } else if (auto* v = dynamic_cast<ui::WizardCompleteView*>(w->view(3))) {
                 v->no()->click();
