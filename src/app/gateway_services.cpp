@@ -1,11 +1,22 @@
 #include "app/service_actions.h"
 
+#include "config/support.h"
+#include "gprs/connection_test.h"
 #include "service/status.h"
 
 namespace ovr::app {
 
 GatewayServiceActions::GatewayServiceActions(platform::Platform& platform, Ui& ui)
-    : platform_(platform), control_(platform, ui) {}
+    : platform_(platform), ui_(ui), control_(platform, ui) {}
+
+void GatewayServiceActions::run_operator_modem_test() {
+    gprs::TestEnv env;
+    env.dirs = {config::GetProgramDataDirectory(), config::GetPrivateDataDirectory(),
+                config::GetRealProgramDirectory()};
+    env.ui = &ui_;
+    env.platform = &platform_;
+    gprs::RunModemTestSwitch(env, gprs::GprsLibrary::instance(&platform_));
+}
 
 bool GatewayServiceActions::install_and_start(bool command_line) { return control_.install_and_start(command_line); }
 

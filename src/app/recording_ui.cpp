@@ -29,6 +29,7 @@ Answer RecordingUi::message(const std::string& text, Icon icon, Buttons buttons,
     Answer a = next_ < answers_.size() ? answers_[next_++] : Answer::No;
     if (buttons == Buttons::OkCancel) return a == Answer::Yes ? Answer::Ok : Answer::Cancel;
     if (buttons == Buttons::YesNo && a == Answer::Cancel) return Answer::No;
+    if (buttons == Buttons::RetryCancel) return a == Answer::Yes ? Answer::Retry : Answer::Cancel;
     return a;
 }
 

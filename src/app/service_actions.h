@@ -44,12 +44,11 @@ public:
     bool any_running() override;
     bool both_running() override;
     bool has_admin_rights() override;
-    // The operator MMS connection test arrives with the Modem page; until
-    // then the elevated copy does nothing more.
-    void run_operator_modem_test() override {}
+    void run_operator_modem_test() override;
 
 private:
     platform::Platform& platform_;
+    Ui& ui_;
     service::ServiceControl control_;
 };
 

@@ -5,6 +5,7 @@
 #include "pages/email_page.h"
 #include "pages/receive_page.h"
 #include "pages/select_modem.h"
+#include "pages/modem_page.h"
 #include "pages/status_page.h"
 #include "pages/test_message.h"
 #include "pages/users_page.h"
@@ -152,7 +153,7 @@ void Sheet::press_button(SheetButton button) {
 std::vector<std::unique_ptr<pages::PageModel>> make_main_pages(pages::Context& ctx) {
     std::vector<std::unique_ptr<pages::PageModel>> v;
     v.push_back(std::make_unique<pages::StatusPage>(ctx));
-    v.push_back(std::make_unique<pages::EmptyPage>(ctx, "Modem", "DIALOG_MODEM"));
+    v.push_back(std::make_unique<pages::ModemPage>(ctx));
     v.push_back(std::make_unique<pages::ServerPage>(ctx));
     v.push_back(std::make_unique<pages::UsersPage>(ctx));
     v.push_back(std::make_unique<pages::ReceivePage>(ctx));
@@ -165,8 +166,7 @@ std::vector<std::unique_ptr<pages::PageModel>> make_main_pages(pages::Context& c
 std::vector<std::unique_ptr<pages::PageModel>> make_wizard_pages(pages::Context& ctx) {
     std::vector<std::unique_ptr<pages::PageModel>> v;
     v.push_back(std::make_unique<pages::SelectModemPage>(ctx));
-    v.push_back(std::make_unique<pages::EmptyPage>(ctx, "OvrinSMS Lite Setup Wizard:  Modem Settings", "DIALOG_MODEM",
-                                                   WizardButtons::BackNext));
+    v.push_back(std::make_unique<pages::ModemPage>(ctx));
     v.push_back(std::make_unique<pages::ServerPage>(ctx, true));
     v.push_back(std::make_unique<pages::WizardCompletePage>(ctx));
     v.push_back(std::make_unique<pages::TestMessagePage>(ctx, true));

@@ -141,6 +141,13 @@ const char* const kNamedIniFiles[4] = {"RIRER", "MMSC", "MMSWAP", "MODEMTEST"};
 
 Registrar::Registrar(Group g) {
     auto& r = registry();
+    // A group may be registered from several files (each adds its commands).
+    for (Group& known : r) {
+        if (std::string_view(known.name) != g.name) continue;
+        for (Command& c : g.commands) known.commands.push_back(std::move(c));
+        if (!known.details) known.details = g.details;
+        return;
+    }
     auto at = std::lower_bound(r.begin(), r.end(), g,
                                [](const Group& a, const Group& b) { return std::string_view(a.name) < b.name; });
     r.insert(at, std::move(g));

@@ -85,6 +85,7 @@ struct Group {
     bool hidden = false;             // left out of help and completion
 };
 
+// Registering a group name again adds its commands to the group.
 struct Registrar {
     explicit Registrar(Group g);
 };

@@ -22,6 +22,7 @@ Answer ConsoleUi::message(const std::string& text, Icon icon, Buttons buttons, c
         yes = !line.empty() && (line[0] == 'y' || line[0] == 'Y');
     }
     if (buttons == Buttons::OkCancel) return yes ? Answer::Ok : Answer::Cancel;
+    if (buttons == Buttons::RetryCancel) return yes ? Answer::Retry : Answer::Cancel;
     return yes ? Answer::Yes : Answer::No;
 }
 

@@ -34,6 +34,16 @@ public:
     // waiting for it to end for at most `max_wait_ms` (through the clock).
     // False when it could not be started.
     virtual bool relaunch(const std::string& switch_arg, uint32_t max_wait_ms) = 0;
+    enum class Outcome { NotStarted, Ended, StillRunning };
+    // The same, handing the copy these variables ("NAME=value") explicitly,
+    // since the elevating helper clears the environment; tells whether the
+    // copy ended within the wait.
+    // (By default the variables are not handed on.)
+    virtual Outcome relaunch_with(const std::string& switch_arg, const std::vector<std::string>& env,
+                                  uint32_t max_wait_ms) {
+        (void)env;
+        return relaunch(switch_arg, max_wait_ms) ? Outcome::Ended : Outcome::NotStarted;
+    }
 };
 
 // pkexec when present (and not already root).

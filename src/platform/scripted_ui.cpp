@@ -20,6 +20,7 @@ Answer ScriptedUi::message(const std::string& text, Icon icon, Buttons buttons, 
         if (buttons == Buttons::OkCancel && (a == Answer::Yes || a == Answer::No))
             a = a == Answer::Yes ? Answer::Ok : Answer::Cancel;
         if (buttons == Buttons::YesNo && a == Answer::Cancel) a = Answer::No;
+        if (buttons == Buttons::RetryCancel) a = (a == Answer::Yes || a == Answer::Ok || a == Answer::Retry) ? Answer::Retry : Answer::Cancel;
     }
     boxes.push_back(Box{text, icon, buttons, caption, a});
     return a;

@@ -15,8 +15,8 @@ inline constexpr const char* kProgramTitle = "Ovrin SMS/MMS Gateway Lite Edition
 enum class Icon { None, Error, Warning, Information, Question };
 // YesNoCancelDefaultNo: the three buttons with No as the default, for
 // questions whose Yes destroys something.
-enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, YesNoCancelDefaultNo };
-enum class Answer { Ok, Cancel, Yes, No };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, YesNoCancelDefaultNo, RetryCancel };
+enum class Answer { Ok, Cancel, Yes, No, Retry };
 
 struct FileFilter {
     std::string label;     // "Log Files (*.log)"

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "config/ini.h"
 #include "pages/debug_logs.h"
 #include "pages/select_modem.h"
@@ -25,6 +27,7 @@ struct ProbePage : pages::PageModel {
     std::optional<bool> unsaved_query() override { return answer; }
     bool applicable = true;
     bool left() override { return leave; }
+    bool refuse = false;
     void apply() override { ++applied; }
     bool can_apply() override { return applicable; }
     bool apply_succeeded() const override { return writes; }
@@ -136,6 +139,10 @@ TEST_F(SheetTest, APageThatCouldNotWriteKeepsTheSheetOpenAndTheChangesPending) {
 }
 
 TEST_F(SheetTest, WizardButtonsGuideTheWayToFinish) {
+    // A modem without MMS: its settings page lets Next through (and removes
+    // the route account of the scratch data directory).
+    setenv("OVRINSMS_DATA_DIR", d.path().c_str(), 1);
+    test::write_text(ctx.ini.rirer, "[RIRER]\nModem1=COM7:\n[Modem - COM7:]\nReceiveMMS=No\nMMSURL=http://mms/\n");
     auto wizard = app::make_wizard_pages(ctx);
     ASSERT_NE(dynamic_cast<pages::SelectModemPage*>(wizard[0].get()), nullptr);
     // Proving a modem is the Select Modem page's own business (its tests);

@@ -31,6 +31,11 @@ TEST(WizardFlow, FromNothingToASentTestMessageAndFinish) {
     ctx.platform = &g.p;
     // The pages install the services from beside the test's stand-in programs.
     auto pages_list = app::make_wizard_pages(ctx);
+    // Proving and configuring the modem are their own pages' business (their
+    // tests); stand-ins let Next through here.
+    for (size_t i : {0u, 1u})
+        pages_list[i] = std::make_unique<pages::EmptyPage>(ctx, pages_list[i]->title(), pages_list[i]->template_name(),
+                                                           i == 0 ? WizardButtons::Next : WizardButtons::BackNext);
     pages_list[2] = std::make_unique<pages::ServerPage>(ctx, true, g.console_dir);
     pages_list[4] = std::make_unique<pages::TestMessagePage>(ctx, true, g.console_dir);
     app::Sheet sheet(app::SheetKind::Wizard, ctx, std::move(pages_list));

@@ -68,6 +68,7 @@ bool contains(const std::string& s, const std::string& part) { return s.find(par
 // Examples that need what a test machine has not: why, or "" to run it.
 std::string not_run_here(const Example& ex) {
     if (contains(ex.code, "--publish")) return "needs avahi-daemon on a real host";
+    if (ex.heading == "A test message through the demo's gateway") return "needs the running services of ./run demo";
     if (ex.heading == "Choosing the modem") return "runs beside ./run demo (its phones and modem); the demo test runs the demo";
     return "";
 }

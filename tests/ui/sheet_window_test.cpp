@@ -81,6 +81,12 @@ TEST_F(UiTest, CancelWithChangesAsksAndStaysOnNo) {
 }
 
 TEST_F(UiTest, ConfigurationCompleteButtonStates) {
+    // A modem without MMS: its settings page lets Next through (and removes
+    // the route account of the scratch data directory).
+    setenv("OVRINSMS_DATA_DIR", d.path().c_str(), 1);
+    config::ini::write_string(ctx.ini.rirer, "RIRER", "Modem1", "COM7:");
+    config::ini::write_string(ctx.ini.rirer, "Modem - COM7:", "ReceiveMMS", "No");
+    config::ini::write_string(ctx.ini.rirer, "Modem - COM7:", "MMSURL", "http://mms/");
     auto wizard = app::make_wizard_pages(ctx);
     // Proving a modem is the Select Modem page's own business; a stand-in
     // lets Next through.

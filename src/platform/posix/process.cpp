@@ -116,6 +116,21 @@ public:
         wait_child(pid, *clock_, max_wait_ms);
         return true;
     }
+    Outcome relaunch_with(const std::string& switch_arg, const std::vector<std::string>& env,
+                          uint32_t max_wait_ms) override {
+        std::string pkexec = find_in_path("pkexec");
+        std::string self = executable_path();
+        if (pkexec.empty() || self.empty()) return Outcome::NotStarted;
+        // pkexec starts the program with a clean environment: env(1), run
+        // from the argv, puts the variables back for it.
+        std::vector<std::string> argv{pkexec, "/usr/bin/env"};
+        argv.insert(argv.end(), env.begin(), env.end());
+        argv.push_back(self);
+        argv.push_back(switch_arg);
+        int pid = 0;
+        if (spawn_process(argv, {}, false, pid) != 0) return Outcome::NotStarted;
+        return wait_child(pid, *clock_, max_wait_ms) ? Outcome::Ended : Outcome::StillRunning;
+    }
 
 private:
     std::shared_ptr<Clock> clock_;

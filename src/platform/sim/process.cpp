@@ -55,6 +55,16 @@ public:
         wait_child(pid, *clock_, max_wait_ms);
         return true;
     }
+    Outcome relaunch_with(const std::string& switch_arg, const std::vector<std::string>& env,
+                          uint32_t max_wait_ms) override {
+        std::string prog = program_.empty() ? executable_path() : program_;
+        std::vector<std::string> all = env;
+        for (const char* v : {"OVRINSMS_PLATFORM=sim", "OVRINSMS_SIM_ELEVATED=1"}) all.emplace_back(v);
+        all.push_back("OVRINSMS_SIM_ROOT=" + root_);
+        int pid = 0;
+        if (prog.empty() || spawn_process({prog, switch_arg}, all, false, pid) != 0) return Outcome::NotStarted;
+        return wait_child(pid, *clock_, max_wait_ms) ? Outcome::Ended : Outcome::StillRunning;
+    }
 
 private:
     std::string root_;

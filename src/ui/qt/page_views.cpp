@@ -13,6 +13,7 @@
 #include "pages/server_page.h"
 #include "pages/receive_page.h"
 #include "pages/select_modem.h"
+#include "pages/modem_page.h"
 #include "pages/status_page.h"
 #include "pages/test_message.h"
 #include "pages/users_page.h"
@@ -21,6 +22,7 @@
 #include "ui/qt/email_view.h"
 #include "ui/qt/receive_view.h"
 #include "ui/qt/select_modem_view.h"
+#include "ui/qt/modem_view.h"
 #include "ui/qt/status_view.h"
 #include "ui/qt/test_message_view.h"
 #include "ui/qt/users_view.h"
@@ -123,6 +125,7 @@ void WizardCompleteView::sync() {
 
 PageView* make_view(pages::PageModel& model, QWidget* parent) {
     if (auto* p = dynamic_cast<pages::StatusPage*>(&model)) return new StatusView(*p, parent);
+    if (auto* p = dynamic_cast<pages::ModemPage*>(&model)) return new ModemView(*p, parent);
     if (auto* p = dynamic_cast<pages::DebugLogsPage*>(&model)) return new DebugLogsView(*p, parent);
     if (auto* p = dynamic_cast<pages::ServerPage*>(&model)) return new ServerView(*p, parent);
     if (auto* p = dynamic_cast<pages::UsersPage*>(&model)) return new UsersView(*p, parent);

@@ -86,6 +86,7 @@ std::unique_ptr<QMessageBox> make_message_box(const std::string& text, Icon icon
         case Buttons::Ok: box->setStandardButtons(QMessageBox::Ok); break;
         case Buttons::OkCancel: box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
         case Buttons::YesNo: box->setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case Buttons::RetryCancel: box->setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
         case Buttons::YesNoCancel:
             box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
@@ -130,6 +131,7 @@ Answer QtUi::message(const std::string& text, Icon icon, Buttons buttons, const 
             case QMessageBox::Yes: answer = Answer::Yes; break;
             case QMessageBox::No: answer = Answer::No; break;
             case QMessageBox::Cancel: answer = Answer::Cancel; break;
+            case QMessageBox::Retry: answer = Answer::Retry; break;
             default: answer = buttons == Buttons::YesNo ? Answer::No : (buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel);
         }
         if (buttons == Buttons::Ok) answer = Answer::Ok;

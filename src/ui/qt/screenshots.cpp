@@ -31,6 +31,7 @@
 #include "pages/email_page.h"
 #include "pages/keyword_dialog.h"
 #include "pages/mm7_dialog.h"
+#include "pages/modem_page.h"
 #include "pages/page.h"
 #include "pages/select_modem.h"
 #include "pages/status_page.h"
@@ -51,6 +52,7 @@
 #include "ui/qt/event_log_window.h"
 #include "ui/qt/keyword_dialog_window.h"
 #include "ui/qt/mm7_dialog_window.h"
+#include "ui/qt/modem_view.h"
 #include "ui/qt/page_views.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/queue_viewer_window.h"
@@ -386,6 +388,10 @@ int main(int argc, char** argv) {
     }
     config::ini::write_string(ctx.ini.rirer, pages::kInboundRouting, "smppclient", "+15550100");
     write_two_way_samples(ctx);
+    const std::string modem_section = "Modem - COM7:";
+    for (auto [k, v] : {std::pair{"APN", "mms.operator.net"}, {"APNLogin", "mms"}, {"APNPass", "mms"},
+                        {"WAPGatewayIP", "10.11.12.13:8080"}, {"MMSURL", "http://mmsc.operator.net/mms"}})
+        config::ini::write_string(ctx.ini.rirer, modem_section, k, v);
 
     {
         app::Sheet sheet(app::SheetKind::Main, ctx, app::make_main_pages(ctx));
@@ -478,6 +484,45 @@ int main(int argc, char** argv) {
     box("dialog-delete-user", pages::UsersPage::kDeleteOne, Icon::Question, Buttons::YesNo);
     box("dialog-delete-users", "Delete 3 users?", Icon::Question, Buttons::YesNo);
     {
+        // The Modem page: a network modem device with its own MMS settings,
+        // then a local modem with MMS off and an operator connection chosen.
+        auto one_page = [&](pages::ModemPageServices services) {
+            std::vector<std::unique_ptr<pages::PageModel>> v;
+            v.push_back(std::make_unique<pages::ModemPage>(ctx, std::move(services)));
+            return v;
+        };
+        pages::ModemPageServices device;
+        device.device_mms = [](const std::string&, std::string& url, std::string& proxy) {
+            url = "http://mms.example.net/";
+            proxy = "10.1.1.1:8080";
+            return true;
+        };
+        config::ini::write_string(ctx.ini.rirer, "RIRER", "Modem1", "OvrinSMSModem - Ovrin Phone");
+        {
+            app::Sheet sheet(app::SheetKind::Main, ctx, one_page(device));
+            ui::SheetWindow w(sheet, true);
+            save(&w, "main-2-modem-network-device");
+            sheet.on_change = nullptr;
+        }
+        config::ini::write_string(ctx.ini.rirer, "RIRER", "Modem1", "COM7:");
+        config::ini::write_string(ctx.ini.rirer, modem_section, "ReceiveMMS", "No");
+        config::ini::write_string(ctx.ini.rirer, modem_section, "DialUpProfile", "Operator GPRS");
+        pages::ModemPageServices local;
+        local.network_connections = [] { return std::vector<std::string>{"Modem: COM7:", "Operator GPRS"}; };
+        {
+            app::Sheet sheet(app::SheetKind::Main, ctx, one_page(local));
+            ui::SheetWindow w(sheet, true);
+            save(&w, "main-2-modem-mms-off");
+            sheet.on_change = nullptr;
+        }
+    }
+    box("dialog-modem-untested",
+        "MMS configuration settings have not been tested.\r\n\r\nDo you wish to test these settings before saving "
+        "configuration changes?",
+        Icon::Question, Buttons::YesNoCancel);
+    box("dialog-modem-change", "Start the installation wizard to select a different modem?", Icon::Question,
+        Buttons::YesNo);
+    {
         ui::EventLogWindow events(ctx);
         save(&events, "dialog-event-log");
     }
@@ -487,6 +532,7 @@ int main(int argc, char** argv) {
         // simulator program on a pty) and two phones on loopback.
         platform::Platform wp = platform::make_sim_platform(root + "sim/", std::make_shared<platform::SystemClock>());
         pages::Context wctx = ctx;
+        wctx.wizard_mode = true;  // as the sheet loop sets it while the wizard runs
         wctx.platform = &wp;
         ShotModem modem(wp.sim_root + "modems/Simulated GSM Modem");
         ShotPhone phone_a("Ovrin Phone A"), phone_b("Ovrin Phone B");
@@ -541,6 +587,7 @@ int main(int argc, char** argv) {
         }
         sheet.next();
         save(&w, "wizard-5-send-test-message");
+        ctx.wizard_mode = false;
     }
     {
         ui::BusyDialog wait("Please wait...", "Stopping Services...");

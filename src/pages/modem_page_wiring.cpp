@@ -1,0 +1,48 @@
+#include "pages/modem_page_wiring.h"
+
+#include "gprs/connection_test.h"
+#include "modem/network_device.h"
+#include "platform/dynlib.h"
+
+namespace ovr::pages {
+namespace {
+
+// The elevated copy is the console itself, also when the command-line twin
+// runs the test: both answer "/MODEMTEST".
+std::string console_program() { return platform::executable_path(); }
+
+}  // namespace
+
+void wire_modem_page_services(Context& ctx, ModemPageServices& services) {
+    if (!services.device_mms) {
+        services.device_mms = [&ctx](const std::string& id, std::string& url, std::string& proxy) {
+            modem::DeviceQueryOptions o;
+            if (ctx.platform) o.clock = ctx.platform->clock.get();
+            // The page waits on the device in the open: a device on the local
+            // network answers in well under these times.
+            o.connect_timeout_ms = 5000;
+            o.limits.idle_ms = o.limits.wait_ms = 10000;
+            o.limits.overall_ms = 15000;
+            return modem::QueryNetworkModemMms(id, url, proxy, o);
+        };
+    }
+    if (!services.network_connections) {
+        services.network_connections = [&ctx] {
+            const gprs::GprsLibrary* lib = gprs::GprsLibrary::instance(ctx.platform);
+            return lib ? lib->network_connections() : std::vector<std::string>{};
+        };
+    }
+    if (!services.run_test) {
+        services.run_test = [&ctx](const MmsTestSettings& s) {
+            if (!ctx.ui || !ctx.platform) return false;
+            gprs::TestEnv env;
+            env.dirs = ctx.dirs;
+            env.ui = ctx.ui;
+            env.platform = ctx.platform;
+            env.program = console_program();
+            return gprs::RunConnectionTest(env, s);
+        };
+    }
+}
+
+}  // namespace ovr::pages
