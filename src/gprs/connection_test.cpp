@@ -230,10 +230,12 @@ void RunModemTestSwitch(const TestEnv& env, const GprsLibrary* lib) {
     }
     // The dial runs on its own thread so that a library that never answers
     // cannot hold the modem past the page's wait: this copy gives up first.
-    std::thread([st, lib] {
-        st->result = lib->dial(st->profile.c_str(), st->apn.c_str(), st->login.c_str(), st->password.c_str(),
-                               st->gateway.c_str());
-        if (st->result == 0) lib->hang_up(st->profile.c_str());
+    // It holds what it calls by value: it may outlive this run and the
+    // library object.
+    std::thread([st, dial = lib->dial, hang_up = lib->hang_up, keep = lib->keep_loaded()] {
+        st->result = dial(st->profile.c_str(), st->apn.c_str(), st->login.c_str(), st->password.c_str(),
+                          st->gateway.c_str());
+        if (st->result == 0) hang_up(st->profile.c_str());
         st->done = true;
     }).detach();
     platform::Clock& clock = *env.platform->clock;

@@ -49,9 +49,13 @@ public:
     ModemDriverUpdateInitStringsFn driver_update = nullptr;
     WSPRasGetErrorStringFn error_string = nullptr;
 
+    // Keeps the library mapped for as long as someone holds it: a dial
+    // that was given up on may still be running inside it.
+    std::shared_ptr<platform::DynamicLibrary> keep_loaded() const { return lib_; }
+
 private:
     GprsLibrary() = default;
-    std::unique_ptr<platform::DynamicLibrary> lib_;
+    std::shared_ptr<platform::DynamicLibrary> lib_;
 };
 
 }  // namespace ovr::gprs
