@@ -152,7 +152,7 @@ int show(Context& ctx, const Invocation& inv) {
         if (!d.checked(c)) return std::string();
         return t == Dialog::Text::ReplyText ? keywords::escape_line_breaks(d.text(t)) : d.text(t);
     };
-    const std::pair<const char*, std::string> rows[] = {
+    const Field rows[] = {
         {"entry", d.entry()},
         {"keyword", d.text(Dialog::Text::Keyword)},
         {"numbers", d.text(Dialog::Text::Numbers)},
@@ -164,17 +164,7 @@ int show(Context& ctx, const Invocation& inv) {
         {"dlist-add", action(Dialog::Check::AddList, Dialog::Text::DListAdd)},
         {"dlist-remove", action(Dialog::Check::RemoveList, Dialog::Text::DListRemove)},
     };
-    bool json = inv.has("--json");
-    if (json) ctx.out << "{";
-    bool first = true;
-    for (const auto& [name, value] : rows) {
-        if (json)
-            ctx.out << (first ? "" : ", ") << json_quote(name) << ": " << json_quote(value);
-        else
-            ctx.out << name << ": " << value << "\n";
-        first = false;
-    }
-    if (json) ctx.out << "}\n";
+    print_fields(ctx.out, rows, inv.has("--json"));
     return 0;
 }
 

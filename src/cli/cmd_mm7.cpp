@@ -31,7 +31,7 @@ int show(Context& ctx, const Invocation& inv) {
     TwinContext tc(ctx, nullptr, ui);
     Dialog d(tc.pages, nullptr);
     nt::Mm7Settings s = d.settings();
-    const std::pair<const char*, std::string> rows[] = {
+    const Field rows[] = {
         {"variation", kVariationWords[static_cast<int>(s.variation)]},
         {"server", s.server},
         {"user", s.user_name},
@@ -43,17 +43,7 @@ int show(Context& ctx, const Invocation& inv) {
         {"schema", s.schema},
         {"strip-white-space", s.strip_white_space ? "yes" : "no"},
     };
-    bool json = inv.has("--json");
-    if (json) ctx.out << "{";
-    bool first = true;
-    for (const auto& [name, value] : rows) {
-        if (json)
-            ctx.out << (first ? "" : ", ") << json_quote(name) << ": " << json_quote(value);
-        else
-            ctx.out << name << ": " << value << "\n";
-        first = false;
-    }
-    if (json) ctx.out << "}\n";
+    print_fields(ctx.out, rows, inv.has("--json"));
     return 0;
 }
 

@@ -46,7 +46,7 @@ int get(Context& ctx, const Invocation& inv) {
     Twin t(ctx);
     const Page& p = t.page;
     const char* yn[] = {"no", "yes"};
-    const std::pair<const char*, std::string> rows[] = {
+    const Field rows[] = {
         {"sms", yn[p.process_sms().checked]},
         {"route", p.route_to_user().selected ? "user:" + p.users().current() : "commands"},
         {"charset", p.charsets().selected > 0 ? p.charsets().current() : "default"},
@@ -56,17 +56,7 @@ int get(Context& ctx, const Invocation& inv) {
         {"php-remote", yn[p.php_remote().checked]},
         {"php-location", p.php_location().text},
     };
-    bool json = inv.has("--json");
-    if (json) ctx.out << "{";
-    bool first = true;
-    for (const auto& [name, value] : rows) {
-        if (json)
-            ctx.out << (first ? "" : ", ") << json_quote(name) << ": " << json_quote(value);
-        else
-            ctx.out << name << ": " << value << "\n";
-        first = false;
-    }
-    if (json) ctx.out << "}\n";
+    print_fields(ctx.out, rows, inv.has("--json"));
     return 0;
 }
 

@@ -49,4 +49,17 @@ std::string json_quote(std::string_view text) {
     return o + "\"";
 }
 
+void print_fields(std::ostream& out, std::span<const Field> fields, bool json) {
+    if (json) out << "{";
+    bool first = true;
+    for (const auto& [name, value] : fields) {
+        if (json)
+            out << (first ? "" : ", ") << json_quote(name) << ": " << json_quote(value);
+        else
+            out << name << ": " << value << "\n";
+        first = false;
+    }
+    if (json) out << "}\n";
+}
+
 }  // namespace ovr::cli
