@@ -139,13 +139,16 @@ int main(int argc, char** argv) {
         std::vector<std::pair<std::string, uint16_t>> devices;
         for (auto& s : servers) devices.emplace_back(s->spec().name, s->port());
         std::string error;
-        publisher = ovr::devicesim::publish_devices(devices, error);
+        // "published" once the daemon announces them (after its probing),
+        // when a browser can first see them.
+        publisher = ovr::devicesim::publish_devices(devices, error, [&log, devices] {
+            for (auto& d : devices) log("published " + d.first + " port " + std::to_string(d.second));
+        });
         if (!publisher) {
             std::fprintf(stderr, "ovrinsms-devicesim: --publish: %s\n", error.c_str());
             for (auto& s : servers) s->stop();
             return 1;
         }
-        for (auto& d : devices) log("published " + d.first + " port " + std::to_string(d.second));
     }
 
     auto started = std::chrono::steady_clock::now();

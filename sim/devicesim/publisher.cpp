@@ -16,7 +16,8 @@ constexpr const char* kServiceType = "_ovrinsmsmodem._tcp";
 
 class AvahiPublisher final : public Publisher {
 public:
-    explicit AvahiPublisher(std::vector<std::pair<std::string, uint16_t>> devices) : devices_(std::move(devices)) {}
+    AvahiPublisher(std::vector<std::pair<std::string, uint16_t>> devices, std::function<void()> established)
+        : devices_(std::move(devices)), established_(std::move(established)) {}
     ~AvahiPublisher() override {
         if (poll_) avahi_threaded_poll_stop(poll_);
         if (client_) avahi_client_free(client_);  // frees the entry group
@@ -61,6 +62,7 @@ private:
     }
     static void on_group(AvahiEntryGroup* g, AvahiEntryGroupState state, void* data) {
         auto* self = static_cast<AvahiPublisher*>(data);
+        if (state == AVAHI_ENTRY_GROUP_ESTABLISHED && self->established_) self->established_();
         if (state == AVAHI_ENTRY_GROUP_COLLISION) self->fail("avahi-daemon: a service of that name is already published");
         if (state == AVAHI_ENTRY_GROUP_FAILURE)
             self->fail(std::string("avahi-daemon: ") + avahi_strerror(avahi_client_errno(avahi_entry_group_get_client(g))));
@@ -83,6 +85,7 @@ private:
     }
 
     std::vector<std::pair<std::string, uint16_t>> devices_;
+    std::function<void()> established_;
     AvahiThreadedPoll* poll_ = nullptr;
     AvahiClient* client_ = nullptr;
     AvahiEntryGroup* group_ = nullptr;
@@ -93,8 +96,8 @@ private:
 }  // namespace
 
 std::unique_ptr<Publisher> publish_devices(const std::vector<std::pair<std::string, uint16_t>>& devices,
-                                           std::string& error) {
-    auto p = std::make_unique<AvahiPublisher>(devices);
+                                           std::string& error, std::function<void()> established) {
+    auto p = std::make_unique<AvahiPublisher>(devices, std::move(established));
     if (!p->start(error)) return nullptr;
     return p;
 }
@@ -104,7 +107,8 @@ std::unique_ptr<Publisher> publish_devices(const std::vector<std::pair<std::stri
 #else
 
 namespace ovr::devicesim {
-std::unique_ptr<Publisher> publish_devices(const std::vector<std::pair<std::string, uint16_t>>&, std::string& error) {
+std::unique_ptr<Publisher> publish_devices(const std::vector<std::pair<std::string, uint16_t>>&, std::string& error,
+                                           std::function<void()>) {
     error = "this build has no Avahi client";
     return nullptr;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -19,7 +20,9 @@ public:
 
 // Publishes each (name, port) until destroyed; null with the reason when
 // avahi-daemon cannot be reached (or the build has no Avahi client).
+// `established` runs (on the publisher's thread) once the daemon has probed
+// the names and announces them, the moment browsers can see the devices.
 std::unique_ptr<Publisher> publish_devices(const std::vector<std::pair<std::string, uint16_t>>& devices,
-                                           std::string& error);
+                                           std::string& error, std::function<void()> established = {});
 
 }  // namespace ovr::devicesim

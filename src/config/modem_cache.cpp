@@ -66,7 +66,8 @@ bool acceptable_device_name(std::string_view name) {
     return valid_utf8(name);
 }
 
-bool cache_modem(const std::string& name, const std::string& host_port) {
+bool cache_modem(const std::string& name, const std::string& host_port, bool* appended) {
+    if (appended) *appended = false;
     if (!acceptable_device_name(name)) return false;
     Cache& c = cache();
     std::lock_guard lock(c.mu);
@@ -84,6 +85,7 @@ bool cache_modem(const std::string& name, const std::string& host_port) {
     else c.head.store(r, std::memory_order_release);
     c.tail = r;
     ++c.count;
+    if (appended) *appended = true;
     return true;
 }
 
@@ -104,7 +106,7 @@ void set_modem_browser(std::shared_ptr<platform::DeviceBrowser> browser) {
 }
 
 platform::BrowseResult FindOvrinSMSModem(int, int, uint32_t seconds, const std::atomic<bool>& keep_going,
-                                         std::string* error) {
+                                         std::string* error, const std::function<void()>& appended) {
     std::shared_ptr<platform::DeviceBrowser> browser;
     {
         std::lock_guard lock(cache().mu);
@@ -113,7 +115,12 @@ platform::BrowseResult FindOvrinSMSModem(int, int, uint32_t seconds, const std::
     std::string why;
     platform::BrowseResult r = platform::BrowseResult::Unavailable;
     if (!browser) why = "no discovery on this system";
-    else r = browser->browse(seconds, keep_going, [](const platform::FoundDevice& d) { cache_modem(d.name, d.host_port()); }, why);
+    else
+        r = browser->browse(seconds, keep_going, [&](const platform::FoundDevice& d) {
+            bool added = false;
+            cache_modem(d.name, d.host_port(), &added);
+            if (added && appended) appended();
+        }, why);
     if (error) *error = why;
     return r;
 }

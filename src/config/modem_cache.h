@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,8 +36,9 @@ const OvrinsmsModemCacheRecord* OvrinsmsModemCacheHead();
 bool acceptable_device_name(std::string_view name);
 
 // Adds a resolved device: a new name is appended (names compare ignoring
-// case), a known one only has its address replaced. False when refused.
-bool cache_modem(const std::string& name, const std::string& host_port);
+// case), a known one only has its address replaced. False when refused;
+// `appended` tells whether a new record joined the chain.
+bool cache_modem(const std::string& name, const std::string& host_port, bool* appended = nullptr);
 
 // The address last resolved for a cached name ("address:port").
 std::optional<std::string> cached_modem_address(std::string_view name);
@@ -46,9 +48,11 @@ std::optional<std::string> cached_modem_address(std::string_view name);
 void set_modem_browser(std::shared_ptr<platform::DeviceBrowser> browser);
 
 // One discovery pass of at most `seconds`, caching each device as it is
-// resolved. Unavailable with the reason when there is no browser or
-// discovery cannot run.
+// resolved; `appended` is called (on the pass's thread) each time a new
+// record joined the chain. Unavailable with the reason when there is no
+// browser or discovery cannot run.
 platform::BrowseResult FindOvrinSMSModem(int, int, uint32_t seconds, const std::atomic<bool>& keep_going,
-                                         std::string* error = nullptr);
+                                         std::string* error = nullptr,
+                                         const std::function<void()>& appended = {});
 
 }  // namespace ovr::config

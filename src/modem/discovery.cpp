@@ -7,8 +7,9 @@
 
 namespace ovr::modem {
 
-DiscoveryWorker::DiscoveryWorker(std::shared_ptr<platform::Clock> clock, uint32_t pass_seconds, uint32_t pause_ms)
-    : clock_(std::move(clock)), pass_seconds_(pass_seconds), pause_ms_(pause_ms) {}
+DiscoveryWorker::DiscoveryWorker(std::shared_ptr<platform::Clock> clock, uint32_t pass_seconds, uint32_t pause_ms,
+                                 std::function<void()> appended)
+    : clock_(std::move(clock)), pass_seconds_(pass_seconds), pause_ms_(pause_ms), appended_(std::move(appended)) {}
 
 DiscoveryWorker::~DiscoveryWorker() { stop(); }
 
@@ -26,7 +27,7 @@ void DiscoveryWorker::stop() {
 void DiscoveryWorker::loop() {
     while (keep_going_) {
         uint64_t began = clock_->tick_ms();
-        platform::BrowseResult r = config::FindOvrinSMSModem(0, 0, pass_seconds_, keep_going_);
+        platform::BrowseResult r = config::FindOvrinSMSModem(0, 0, pass_seconds_, keep_going_, nullptr, appended_);
         bool early = r != platform::BrowseResult::Completed && clock_->tick_ms() - began < uint64_t{pass_seconds_} * 1000;
         if (!early) continue;
         for (uint64_t start = clock_->tick_ms(); keep_going_ && clock_->tick_ms() - start < pause_ms_;)

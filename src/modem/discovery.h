@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,8 +20,10 @@ class DiscoveryWorker {
 public:
     // Passes of `pass_seconds`; after a pass that ended early (no daemon),
     // a pause of `pause_ms` watching the flag, so a failing browser never spins.
+    // `appended` is called on the worker's thread whenever a device joins
+    // the cache, so a page can merge it at once instead of at its next tick.
     explicit DiscoveryWorker(std::shared_ptr<platform::Clock> clock, uint32_t pass_seconds = 120,
-                             uint32_t pause_ms = 5000);
+                             uint32_t pause_ms = 5000, std::function<void()> appended = {});
     // Clears the flag and joins: the thread is gone within 200 ms.
     ~DiscoveryWorker();
     DiscoveryWorker(const DiscoveryWorker&) = delete;
@@ -35,6 +38,7 @@ private:
     std::shared_ptr<platform::Clock> clock_;
     uint32_t pass_seconds_;
     uint32_t pause_ms_;
+    std::function<void()> appended_;
     std::atomic<bool> keep_going_{false};
     std::thread thread_;
 };

@@ -32,7 +32,7 @@ void SelectModemPage::created(PageSite& site) {
     PageModel::created(site);
     if (options_.discover && ctx().platform) {
         worker_ = std::make_unique<modem::DiscoveryWorker>(ctx().platform->clock, options_.pass_seconds,
-                                                           options_.pause_ms);
+                                                           options_.pause_ms, [this] { device_appended(); });
         worker_->start();
     }
     fill(true);
@@ -67,7 +67,20 @@ void SelectModemPage::select_text(const std::string& entry) {
     text_ = entry;
 }
 
+void SelectModemPage::set_discovery_wake(std::function<void()> wake) {
+    std::lock_guard lock(wake_mu_);
+    wake_ = std::move(wake);
+}
+
+void SelectModemPage::device_appended() {
+    std::lock_guard lock(wake_mu_);
+    // acq_rel on both sides: a tick that clears the flag sees every record
+    // appended before the wake that set it.
+    if (wake_ && !wake_pending_.exchange(true, std::memory_order_acq_rel)) wake_();
+}
+
 void SelectModemPage::tick() {
+    wake_pending_.exchange(false, std::memory_order_acq_rel);
     if (busy_) return;
     if (merger_.merge(items_) > 0) touched();
 }

@@ -4,8 +4,11 @@
 // window and only then stores it as Modem1.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +48,12 @@ public:
     uint32_t refresh_interval_ms() const override { return kRefreshMs; }
     // Merges newly discovered devices into the list.
     void tick() override;
+    // How the front end learns that discovery cached a new device, so the
+    // list grows at once rather than at the next tick: `wake` runs on the
+    // discovery thread and must only arrange for tick() on the page's own
+    // thread (at most one wake waits for its tick). Set and cleared on the
+    // page's thread; once cleared it is never called again.
+    void set_discovery_wake(std::function<void()> wake);
     // Refills the list, keeping the selected entry when it is still there.
     void window_activated() override;
 
@@ -69,6 +78,7 @@ public:
 
 private:
     void fill(bool show_failure);
+    void device_appended();  // on the discovery thread
     void select_text(const std::string& entry);
     bool query_device(const std::string& identifier);
     bool test_local_modem(const std::string& name);
@@ -80,6 +90,9 @@ private:
     Options options_;
     std::unique_ptr<modem::DiscoveryWorker> worker_;
     modem::NetworkEntryMerger merger_;
+    std::mutex wake_mu_;
+    std::function<void()> wake_;
+    std::atomic<bool> wake_pending_{false};
     bool busy_ = false;
 
     Label intro_{"OvrinSMS Lite requires a GSM modem to send and/or receive SMS or MMS messages.\r\n\r\n"

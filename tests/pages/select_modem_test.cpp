@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
@@ -301,21 +302,27 @@ TEST_F(SelectModemTest, TapiFailureShowsOnceAndRefillsKeepTheSelection) {
     EXPECT_EQ(page->text(), "Beta Modem");   // what was typed or clicked stays
 }
 
-TEST_F(SelectModemTest, DiscoveredDeviceIsMergedWithinOneTickAndOnlyOnce) {
+TEST_F(SelectModemTest, DiscoveredDeviceWakesThePageAndIsMergedWithinOneTickAndOnlyOnce) {
     real_clock();
     options.discover = true;
     options.pass_seconds = 2;
     config::set_modem_browser(platform::make_sim_device_browser(plat.sim_root, plat.clock));
     add_modem("Simulated GSM Modem");
+    std::atomic<int> wakes{0};
     auto page = open();
+    page->set_discovery_wake([&] { ++wakes; });
+    auto wakes_after = [&](int want) {
+        for (int i = 0; i < 100 && wakes < want; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return wakes.load();
+    };
     const std::string name = "Merge Phone " + std::to_string(getpid());
     const std::string entry = "OvrinSMSModem - " + name;
     ASSERT_FALSE(platform::register_sim_device(plat.sim_root, name, "127.0.0.1:9").empty());
     ASSERT_FALSE(platform::register_sim_device(plat.sim_root, name, "127.0.0.1:10").empty());  // seen twice
-    // The thread caches it within a registry scan; the next tick lists it.
-    for (int i = 0; i < 50 && !config::cached_modem_address(name); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_TRUE(config::cached_modem_address(name));
+    // The thread caches it within a registry scan and wakes the page, whose
+    // next tick lists it.
+    ASSERT_EQ(wakes_after(1), 1);
+    EXPECT_TRUE(config::cached_modem_address(name));
     page->tick();
     EXPECT_EQ(count(page->items(), entry), 1u);
     EXPECT_EQ(page->items().front(), "Simulated GSM Modem");   // appended after the local modems
@@ -323,6 +330,17 @@ TEST_F(SelectModemTest, DiscoveredDeviceIsMergedWithinOneTickAndOnlyOnce) {
     page->window_activated();
     page->tick();
     EXPECT_EQ(count(page->items(), entry), 1u);
+
+    // Two more at once: one wake until the page ticks, which lists both.
+    ASSERT_FALSE(platform::register_sim_device(plat.sim_root, name + " 2", "127.0.0.1:11").empty());
+    ASSERT_FALSE(platform::register_sim_device(plat.sim_root, name + " 3", "127.0.0.1:12").empty());
+    ASSERT_EQ(wakes_after(2), 2);
+    for (int i = 0; i < 50 && !config::cached_modem_address(name + " 3"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(wakes, 2);
+    page->tick();
+    EXPECT_EQ(count(page->items(), entry + " 2"), 1u);
+    EXPECT_EQ(count(page->items(), entry + " 3"), 1u);
 
     auto began = std::chrono::steady_clock::now();
     page.reset();   // the thread is gone with the page

@@ -1,20 +1,26 @@
 // The Select Modem view offscreen: a click in the list fills the text field,
-// the window's activation refills the list, and a device query's exchange
-// shows in the wait window while the query still runs.
+// the window's activation refills the list, a device discovered between two
+// ticks is listed at once, and a device query's exchange shows in the wait
+// window while the query still runs.
 #include "ui/qt/select_modem_view.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include "app/sheet.h"
 #include "config/ini.h"
 #include "config/modem_cache.h"
 #include "device_server.h"
 #include "pages/select_modem.h"
+#include "platform/device_browser.h"
 #include "platform/fs.h"
 #include "support/scratch.h"
 #include "ui/test_app.h"
@@ -86,6 +92,32 @@ TEST_F(SelectModemViewTest, ClickFillsTheFieldAndActivationRefillsKeepingTheSele
     auto& page = dynamic_cast<pages::SelectModemPage&>(sheet.page(0));
     EXPECT_EQ(page.text(), "10.0.0.200:8990");
     EXPECT_EQ(view->text()->maxLength(), 249);
+}
+
+// The view alone has no tick timer: only the discovery thread's wake can
+// bring the device into the list.
+TEST_F(SelectModemViewTest, DeviceFoundBetweenTicksIsListedWithoutWaitingForTheTick) {
+    config::set_modem_browser(platform::make_sim_device_browser(plat.sim_root, plat.clock));
+    pages::SelectModemPage page(ctx);
+    pages::NullPageSite site;
+    page.created(site);
+    const QString entry = QString::fromStdString("OvrinSMSModem - Woken Phone " + std::to_string(getpid()));
+    {
+        ui::SelectModemView view(page);
+        ASSERT_FALSE(platform::register_sim_device(plat.sim_root, entry.mid(16).toStdString(), "127.0.0.1:9").empty());
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (row_of(view.list(), entry) < 0 && std::chrono::steady_clock::now() < until) {
+            QThread::msleep(10);
+            QApplication::processEvents();
+        }
+        EXPECT_GE(row_of(view.list(), entry), 0);
+    }
+    // Without its view the page is never woken again (a wake into the dead
+    // view would be a use after free).
+    const std::string unseen = "Unseen Phone " + std::to_string(getpid());
+    ASSERT_FALSE(platform::register_sim_device(plat.sim_root, unseen, "127.0.0.1:8").empty());
+    for (int i = 0; i < 100 && !config::cached_modem_address(unseen); ++i) QThread::msleep(10);
+    QApplication::processEvents();
 }
 
 TEST_F(SelectModemViewTest, DeviceExchangeShowsInTheWaitWindowWhileTheQueryRuns) {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -46,8 +47,19 @@ SelectModemView::SelectModemView(pages::SelectModemPage& page, QWidget* parent) 
         page_.set_text(t.toStdString());
         sync_if_changed();
     });
+    // A device found between two ticks is listed at once: the discovery
+    // thread posts the tick to this window's thread.
+    page_.set_discovery_wake([this] {
+        QMetaObject::invokeMethod(this, [this] {
+            page_.tick();
+            sync_if_changed();
+        }, Qt::QueuedConnection);
+    });
     sync_if_changed();
 }
+
+// Posted ticks still waiting die with the view; no new one is posted.
+SelectModemView::~SelectModemView() { page_.set_discovery_wake(nullptr); }
 
 void SelectModemView::sync() {
     // The fixed text keeps its line breaks; a label wants "\n".

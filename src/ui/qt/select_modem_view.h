@@ -18,6 +18,7 @@ class SelectModemView final : public PageView {
     Q_OBJECT
 public:
     explicit SelectModemView(pages::SelectModemPage& page, QWidget* parent = nullptr);
+    ~SelectModemView() override;
     QListWidget* list() { return list_; }
     QLineEdit* text() { return text_; }
 
