@@ -175,6 +175,11 @@ std::string port_path(const std::string& modem, const PortDirs& d) {
     return slash(d.by_id_dir) + modem;
 }
 
+std::string modem_of_profile(const char* profile) {
+    std::string p = profile ? profile : "";
+    return p.rfind("Modem: ", 0) == 0 ? p.substr(7) : std::string{};
+}
+
 int open_port(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return -1;

@@ -52,6 +52,8 @@ struct PortDirs {
     std::string device_map, dev_dir = "/dev/", by_id_dir = "/dev/serial/by-id/";
 };
 std::string port_path(const std::string& modem, const PortDirs& dirs);
+// The modem a "Modem: NAME" connection stands for; empty for any other.
+std::string modem_of_profile(const char* profile);
 
 // Opens the port for this process alone (TIOCEXCL and flock), raw 8N1 at
 // 115200, non-blocking, ignoring carrier; -1 with errno when it cannot.

@@ -52,11 +52,6 @@ PortDirs dirs() {
     return d;
 }
 
-std::string modem_of(const char* profile_name) {
-    std::string p = profile_name ? profile_name : "";
-    return p.rfind("Modem: ", 0) == 0 ? p.substr(7) : std::string{};
-}
-
 const char* pppd_program() {
     for (const char* p : {"/usr/sbin/pppd", "/sbin/pppd"})
         if (::access(p, X_OK) == 0) return p;
@@ -270,7 +265,7 @@ EXPORT int WSPRasDial(const char* profile_name, const char* apn, const char* log
     std::lock_guard<std::mutex> lock(g_mutex);
     const Limits l = limits();
     end_link(g_link, l);
-    std::string modem = modem_of(profile_name);
+    std::string modem = modem_of_profile(profile_name);
     std::string path = port_path(modem, dirs());
     if (path.empty()) return kUnknownConnection;
     for (const char* v : {apn, login, password, wap_gateway})
@@ -304,14 +299,6 @@ EXPORT int WSPRasHangUp(const char*) {
     return 0;
 }
 
-EXPORT int WSPConnect() { return 0; }
-EXPORT int WSPDisconnect() { return 0; }
-EXPORT int WSPRequest() { return 0; }
-EXPORT int ModemRequested(const char*) { return 0; }
-EXPORT int RasGetUserAndPassword() { return 0; }
-EXPORT int RasGetModemName() { return 0; }
-EXPORT int ModemReset(const char*) { return 0; }
-
 EXPORT intptr_t ModemAllocate(const char* modem, uint32_t wait_ms, int* reason) {
     return allocate(modem, port_path(modem, dirs()), std::min(wait_ms, limits().allocate_ms), reason);
 }
@@ -333,10 +320,4 @@ EXPORT int RasLoadListOrComboBox(void* list, void (*add)(void*, const char*), ui
     std::sort(names.begin(), names.end());
     for (const std::string& n : names) add(list, n.c_str());
     return static_cast<int>(names.size());
-}
-
-EXPORT int WSPRasGetErrorString(uint32_t code, char* text, uint32_t room) {
-    if (room == 0) return 1;
-    std::snprintf(text, room, "%s", error_text(static_cast<int>(code)).c_str());
-    return 0;
 }

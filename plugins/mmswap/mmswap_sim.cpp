@@ -57,12 +57,6 @@ PortDirs dirs() {
     return d;
 }
 
-// The modem a "Modem: NAME" connection stands for.
-std::string modem_of(const char* profile_name) {
-    std::string p = profile_name ? profile_name : "";
-    return p.rfind("Modem: ", 0) == 0 ? p.substr(7) : std::string{};
-}
-
 // The call up between a dial and its hang-up.
 int g_call = -1;
 
@@ -80,7 +74,7 @@ EXPORT int WSPRasDial(const char* profile_name, const char* apn, const char* log
                       const char* wap_gateway) {
     log(std::string("dial ") + profile_name + " apn=" + apn + " login=" + login + " gateway=" + wap_gateway);
     const Limits l = limits();
-    std::string modem = modem_of(profile_name);
+    std::string modem = modem_of_profile(profile_name);
     std::string path = port_path(modem, dirs());
     if (path.empty()) return kUnknownConnection;
     end_call(l);
@@ -109,14 +103,6 @@ EXPORT int WSPRasHangUp(const char* profile_name) {
     end_call(limits());
     return 0;
 }
-
-EXPORT int WSPConnect() { return 0; }
-EXPORT int WSPDisconnect() { return 0; }
-EXPORT int WSPRequest() { return 0; }
-EXPORT int ModemRequested(const char*) { return 0; }
-EXPORT int RasGetUserAndPassword() { return 0; }
-EXPORT int RasGetModemName() { return 0; }
-EXPORT int ModemReset(const char*) { return 0; }
 
 EXPORT intptr_t ModemAllocate(const char* modem, uint32_t wait_ms, int* reason) {
     log(std::string("allocate ") + modem + " " + std::to_string(wait_ms));
@@ -150,10 +136,4 @@ EXPORT uint16_t ModemGetCIDForAPN(const char*, const char*, int flag) {
 EXPORT int ModemDriverUpdateInitStrings(const char* modem, const char* apn) {
     log(std::string("driver-update ") + modem + " " + apn);
     return 1;
-}
-
-EXPORT int WSPRasGetErrorString(uint32_t code, char* text, uint32_t room) {
-    if (room == 0) return 1;
-    std::snprintf(text, room, "%s", error_text(static_cast<int>(code)).c_str());
-    return 0;
 }
