@@ -21,7 +21,17 @@ bool is_sms_command(const std::string& name) {
            name == "+CSCA" || name == "+CMGL" || name == "+CMGR" || name == "+CMGD";
 }
 
+constexpr size_t kMaxRequest = 8192;  // a data call's request beyond this is dropped
+
 }  // namespace
+
+bool known_gprs_profile(const std::string& name) {
+    for (const auto& n : gprs_profile_names())
+        if (n == name) return true;
+    return false;
+}
+
+std::vector<std::string> gprs_profile_names() { return {"ok", "wrong-apn", "no-coverage", "mmsc-refusing", "silent"}; }
 
 std::optional<ModemProfile> find_profile(const std::string& name) {
     ModemProfile p;
@@ -98,6 +108,10 @@ void ModemEngine::receive(const std::string& bytes, uint64_t now, uint32_t speed
     // At the wrong line speed the modem sees only framing garbage.
     if (p_.only_speed != 0 && speed != p_.only_speed) return;
     for (char c : bytes) {
+        if (data_mode_) {
+            data_byte(c, now);
+            continue;
+        }
         if (prompt_) {
             if (c == kEsc) {
                 prompt_ = false;
@@ -144,17 +158,22 @@ void ModemEngine::command_line(const std::string& raw, uint64_t now) {
     commands_.push_back(raw.substr(at));
     if (p_.silent) return;
     bool ok = true;
+    unanswered_ = false;
     std::string info = run(raw.substr(at + 2), now, ok);
     uint64_t due = now + p_.reply_delay_ms;
     if (prompt_) {
         emit("\r\n> ", due);
         return;
     }
+    if (unanswered_) {   // a dial the network never answers
+        final_.clear();
+        return;
+    }
     std::string text = info;
     if (verbose_) {
         text += "\r\n" + (ok ? std::string("OK") : final_.empty() ? std::string("ERROR") : final_) + "\r\n";
     } else {
-        text += ok ? "0\r" : "4\r";
+        text += ok ? "0\r" : final_.rfind("CONNECT", 0) == 0 ? "1\r" : final_ == "NO CARRIER" ? "3\r" : "4\r";
     }
     final_.clear();
     emit(text, due);
@@ -187,6 +206,10 @@ std::string ModemEngine::run(const std::string& body, uint64_t now, bool& ok) {
         } else if (std::isalpha(static_cast<unsigned char>(c))) {
             ++i;
             int n = 0;
+            if (c == 'D') {   // the rest of the line is the number
+                info += dial(body.substr(i), ok);
+                break;
+            }
             if (c == 'S') {   // Sn=v or Sn?
                 while (i < body.size() && (std::isdigit(static_cast<unsigned char>(body[i])) || body[i] == '=' ||
                                            body[i] == '?'))
@@ -202,7 +225,21 @@ std::string ModemEngine::run(const std::string& body, uint64_t now, bool& ok) {
                     verbose_ = true;
                     break;
                 case 'I': info += "\r\nOvrin Simulated GSM Modem (" + p_.name + ")\r\n"; break;
-                case 'H': case 'Q': case 'X': case 'L': case 'M': break;
+                case 'H':
+                    call_up_ = false;
+                    active_cid_ = 0;
+                    break;
+                case 'O':   // back to the data call left with "+++"
+                    if (!call_up_) {
+                        ok = false;
+                        final_ = "NO CARRIER";
+                    } else {
+                        ok = false;
+                        final_ = "CONNECT";
+                        data_mode_ = true;
+                    }
+                    break;
+                case 'Q': case 'X': case 'L': case 'M': break;
                 default: ok = false; break;
             }
         } else {
@@ -322,11 +359,135 @@ std::string ModemEngine::extended(const std::string& cmd_in, uint64_t now, bool&
         if (test) return line("+CSCS: (\"GSM\",\"IRA\",\"UCS2\")");
         return {};
     }
+    if (name == "+CGATT") {
+        // Out of coverage the network has dropped the attach.
+        if (query) return line(std::string("+CGATT: ") + (attached_ && p_.gprs != "no-coverage" ? "1" : "0"));
+        if (test) return line("+CGATT: (0,1)");
+        if (arg == "0") {
+            attached_ = false;
+            active_cid_ = 0;
+            return {};
+        }
+        if (arg != "1") return fail_cme(50);
+        if (!registered(now) || p_.gprs == "no-coverage") return fail_cme(30);   // no network service
+        attached_ = true;
+        return {};
+    }
+    if (name == "+CGREG") {
+        if (query) return line(std::string("+CGREG: 0,") + (p_.gprs == "no-coverage" || !registered(now) ? "0" : "1"));
+        return {};
+    }
+    if (name == "+CGDCONT") {
+        if (test) return line("+CGDCONT: (1-3),\"IP\",,,(0-2),(0-4)");
+        if (query) {
+            std::string out;
+            for (const auto& [cid, apn] : contexts_)
+                out += line("+CGDCONT: " + std::to_string(cid) + ",\"IP\",\"" + apn + "\",\"0.0.0.0\",0,0");
+            return out;
+        }
+        // cid,"IP","apn"[,...]: the APN is the third field, quoted.
+        int cid = std::atoi(arg.c_str());
+        if (cid < 1 || cid > 3) return fail_cme(50);
+        std::string apn;
+        size_t q1 = arg.find('"');
+        size_t q2 = q1 == std::string::npos ? q1 : arg.find('"', q1 + 1);
+        size_t q3 = q2 == std::string::npos ? q2 : arg.find('"', q2 + 1);
+        size_t q4 = q3 == std::string::npos ? q3 : arg.find('"', q3 + 1);
+        if (q1 == std::string::npos) {   // AT+CGDCONT=cid undefines it
+            std::erase_if(contexts_, [cid](const auto& c) { return c.first == cid; });
+            return {};
+        }
+        if (q4 == std::string::npos || upper(arg.substr(q1 + 1, q2 - q1 - 1)) != "IP") return fail_cme(50);
+        apn = arg.substr(q3 + 1, q4 - q3 - 1);
+        std::erase_if(contexts_, [cid](const auto& c) { return c.first == cid; });
+        contexts_.emplace_back(cid, apn);
+        return {};
+    }
+    if (name == "+CGACT") {
+        if (query) return line("+CGACT: 1," + std::string(active_cid_ == 1 ? "1" : "0"));
+        if (test) return line("+CGACT: (0,1)");
+        int state = std::atoi(arg.c_str());
+        size_t comma = arg.find(',');
+        int cid = comma == std::string::npos ? 1 : std::atoi(arg.c_str() + comma + 1);
+        if (state == 0) {
+            active_cid_ = 0;
+            return {};
+        }
+        if (p_.gprs == "silent") {
+            unanswered_ = true;
+            return {};
+        }
+        if (p_.gprs == "no-coverage" || !registered(now)) return fail_cme(30);
+        bool defined = std::any_of(contexts_.begin(), contexts_.end(), [cid](const auto& c) { return c.first == cid; });
+        if (!defined || p_.gprs == "wrong-apn") return fail_cme(533);   // missing or unknown APN
+        attached_ = true;
+        active_cid_ = cid;
+        return {};
+    }
     if (name == "+CSCA") return query ? line("+CSCA: \"+10000000000\",145") : "";
     if (name == "+CNMI") return test ? line("+CNMI: (0-2),(0-3),(0-2),(0-2),(0,1)") : "";
     ok = false;
     stop = true;
     return {};
+}
+
+std::string ModemEngine::dial(const std::string& number_in, bool& ok) {
+    std::string number = upper(number_in);
+    ok = false;
+    // Only the packet-data numbers reach the operator's data network:
+    // *99#, *99***N# (context N).
+    if (number.rfind("*99", 0) != 0 || number.empty() || number.back() != '#') {
+        final_ = "NO CARRIER";
+        return {};
+    }
+    if (p_.gprs == "silent") {
+        unanswered_ = true;
+        return {};
+    }
+    int cid = 1;
+    if (number.size() > 6 && number.compare(0, 6, "*99***") == 0) cid = std::atoi(number.c_str() + 6);
+    bool defined = std::any_of(contexts_.begin(), contexts_.end(), [cid](const auto& c) { return c.first == cid; });
+    if (p_.gprs == "no-coverage" || p_.gprs == "wrong-apn" || !defined || cfun_ != 1) {
+        final_ = "NO CARRIER";
+        return {};
+    }
+    attached_ = true;
+    active_cid_ = cid;
+    call_up_ = true;
+    data_mode_ = true;
+    request_.clear();
+    plus_run_ = 0;
+    final_ = "CONNECT 115200";
+    return {};
+}
+
+void ModemEngine::data_byte(char c, uint64_t now) {
+    // "+++" leaves the data call for the command mode, the call still up.
+    if (c == '+') {
+        if (++plus_run_ == 3) {
+            plus_run_ = 0;
+            data_mode_ = false;
+            request_.clear();
+            emit("\r\nOK\r\n", now);
+        }
+        return;
+    }
+    if (plus_run_ > 0 && request_.size() + static_cast<size_t>(plus_run_) < kMaxRequest)
+        request_.append(static_cast<size_t>(plus_run_), '+');
+    plus_run_ = 0;
+    if (request_.size() < kMaxRequest) request_ += c;
+    size_t end = request_.find("\r\n\r\n");
+    if (end == std::string::npos) return;
+    // The operator's MMS proxy: one answer per request.
+    std::string first = request_.substr(0, request_.find("\r\n"));
+    commands_.push_back("[data] " + first);
+    request_.clear();
+    if (p_.gprs == "mmsc-refusing")
+        emit("HTTP/1.0 403 Forbidden\r\nServer: Ovrin Simulated MMS Proxy\r\nContent-Length: 0\r\n\r\n",
+             now + p_.reply_delay_ms);
+    else
+        emit("HTTP/1.0 200 OK\r\nServer: Ovrin Simulated MMS Proxy\r\nContent-Length: 0\r\n\r\n",
+             now + p_.reply_delay_ms);
 }
 
 }  // namespace ovr::sim

@@ -2,7 +2,11 @@
 // echo until ATE0, verbose or numeric result codes, +CME/+CMS errors, the
 // "> " prompt after AT+CMGS left with ESC, "+++" and ATH0, the radio, the SIM
 // PIN, SMS service and format, operator and message storage queries and the
-// identification commands. Time is handed in, so the same engine runs behind
+// identification commands, and the GPRS data call: attach (AT+CGATT), PDP
+// contexts (AT+CGDCONT, AT+CGACT), the dial ATD*99# and, once connected, the
+// operator's MMS proxy answering one HTTP request on the raw link until "+++"
+// (no PPP framing: the simulated network reads the bytes as they come). Time
+// is handed in, so the same engine runs behind
 // a real pty and inside tests on a fake clock.
 #pragma once
 
@@ -28,7 +32,15 @@ struct ModemProfile {
     uint32_t only_speed = 0;         // answers only at this line speed (0: any)
     uint32_t reply_delay_ms = 0;     // before each final result
     bool urcs = false;               // unsolicited result codes between replies
+    // The operator's side of a data call: ok, wrong-apn (the context is
+    // refused), no-coverage (no attach), mmsc-refusing (the MMS proxy answers
+    // 403), silent (the dial is never answered).
+    std::string gprs = "ok";
 };
+
+// The GPRS profiles by name.
+bool known_gprs_profile(const std::string& name);
+std::vector<std::string> gprs_profile_names();
 
 // The profiles by name; nothing for an unknown name.
 std::optional<ModemProfile> find_profile(const std::string& name);
@@ -48,6 +60,9 @@ public:
     // Every command line received, as received (without the final CR).
     const std::vector<std::string>& commands() const { return commands_; }
     const ModemProfile& profile() const { return p_; }
+    // The operator's side from the next command on (an unknown name is ok).
+    void set_gprs(const std::string& name) { p_.gprs = known_gprs_profile(name) ? name : "ok"; }
+    bool in_data_mode() const { return data_mode_; }
 
 private:
     void command_line(const std::string& line, uint64_t now);
@@ -73,6 +88,17 @@ private:
     std::deque<std::pair<uint64_t, std::string>> out_;
     uint64_t last_due_ = 0;
     std::vector<std::string> commands_;
+    // The data call.
+    void data_byte(char c, uint64_t now);
+    std::string dial(const std::string& number, bool& ok);
+    bool unanswered_ = false;   // the line being run gets no reply at all
+    bool attached_ = false;
+    std::vector<std::pair<int, std::string>> contexts_;  // cid, APN
+    int active_cid_ = 0;
+    bool data_mode_ = false;
+    bool call_up_ = false;
+    std::string request_;   // bytes of the data call, up to the request's end
+    int plus_run_ = 0;      // "+" in a row while connected
 };
 
 }  // namespace ovr::sim

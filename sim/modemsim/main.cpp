@@ -1,6 +1,8 @@
-// ovrinsms-modemsim --link PATH [--profile NAME] [--speed BPS] [--log FILE]
+// ovrinsms-modemsim --link PATH [--profile NAME] [--gprs NAME | --gprs-from FILE] [--speed BPS] [--log FILE]
 // Opens a pty pair, links PATH to its slave and answers AT commands on it as
-// the profile's GSM modem would. Every command received is logged on stderr
+// the profile's GSM modem would; the GPRS profile plays the operator's side
+// of a data call (--gprs-from reads its name from FILE before each command,
+// so it can be changed while the modem runs). Every command received is logged on stderr
 // (and to FILE). "ready PATH" on stdout tells that the modem is listening.
 #include <fcntl.h>
 #include <poll.h>
@@ -39,16 +41,33 @@ uint32_t baud_of(speed_t s) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: ovrinsms-modemsim --link PATH [--profile NAME] [--speed BPS] [--log FILE]\n  profiles:");
+    std::fprintf(stderr,
+                 "usage: ovrinsms-modemsim --link PATH [--profile NAME] [--gprs NAME | --gprs-from FILE] [--speed BPS] "
+                 "[--log FILE]\n  profiles:");
     for (auto& n : ovr::sim::profile_names()) std::fprintf(stderr, " %s", n.c_str());
+    std::fprintf(stderr, "\n  GPRS profiles:");
+    for (auto& n : ovr::sim::gprs_profile_names()) std::fprintf(stderr, " %s", n.c_str());
     std::fprintf(stderr, "\n");
     return 2;
+}
+
+// The first word of the file; "ok" when there is none.
+std::string gprs_word(const std::string& path) {
+    char buf[64] = {};
+    FILE* f = std::fopen(path.c_str(), "r");
+    if (!f) return "ok";
+    size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+    std::fclose(f);
+    std::string w(buf, n);
+    size_t b = w.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return "ok";
+    return w.substr(b, w.find_first_of(" \t\r\n", b) - b);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string link, profile_name = "pdu", log_path;
+    std::string link, profile_name = "pdu", log_path, gprs = "ok", gprs_from;
     long speed = -1;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -61,6 +80,8 @@ int main(int argc, char** argv) {
         if (a == "--link" && value(link)) continue;
         if (a == "--profile" && value(profile_name)) continue;
         if (a == "--log" && value(log_path)) continue;
+        if (a == "--gprs" && value(gprs) && ovr::sim::known_gprs_profile(gprs)) continue;
+        if (a == "--gprs-from" && value(gprs_from)) continue;
         if (a == "--speed" && value(v)) {
             char* end = nullptr;
             speed = std::strtol(v.c_str(), &end, 10);
@@ -106,6 +127,7 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 
     ovr::platform::SystemClock clock;
+    profile->gprs = gprs;
     ovr::sim::ModemEngine engine(*profile);
     std::fprintf(stderr, "ovrinsms-modemsim: profile %s on %s (%s)\n", profile->name.c_str(), link.c_str(), slave_name);
     std::printf("ready %s\n", link.c_str());
@@ -124,7 +146,10 @@ int main(int argc, char** argv) {
             if (n > 0) {
                 termios cur{};
                 uint32_t bps = tcgetattr(slave, &cur) == 0 ? baud_of(cfgetospeed(&cur)) : 0;
-                engine.receive(std::string(buf, static_cast<size_t>(n)), clock.tick_ms(), bps);
+                std::string bytes(buf, static_cast<size_t>(n));
+                if (!gprs_from.empty() && !engine.in_data_mode() && bytes.find('\r') != std::string::npos)
+                    engine.set_gprs(gprs_word(gprs_from));
+                engine.receive(bytes, clock.tick_ms(), bps);
                 for (; logged < engine.commands().size(); ++logged) {
                     const std::string& c = engine.commands()[logged];
                     std::fprintf(stderr, "ovrinsms-modemsim: [%u bps] %s\n", bps, c.c_str());

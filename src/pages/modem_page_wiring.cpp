@@ -7,9 +7,17 @@
 namespace ovr::pages {
 namespace {
 
-// The elevated copy is the console itself, also when the command-line twin
-// runs the test: both answer "/MODEMTEST".
-std::string console_program() { return platform::executable_path(); }
+// The elevated copy is the running program when it answers "/MODEMTEST"
+// (the console, or the command-line twin); any other program holding the
+// page (the screenshot renderer) would start itself again, and that copy
+// would hold the page and start another, so it hands the test to the
+// command-line twin beside it.
+std::string console_program() {
+    std::string self = platform::executable_path();
+    std::string name = self.substr(self.rfind('/') + 1);
+    if (name == "ovrinsms-console" || name == "ovrinsmsctl") return self;
+    return platform::executable_directory() + "ovrinsmsctl";
+}
 
 }  // namespace
 

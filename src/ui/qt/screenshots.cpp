@@ -31,6 +31,7 @@
 #include "pages/email_page.h"
 #include "pages/keyword_dialog.h"
 #include "pages/mm7_dialog.h"
+#include "gprs/connection_test.h"
 #include "pages/modem_page.h"
 #include "pages/page.h"
 #include "pages/select_modem.h"
@@ -522,6 +523,21 @@ int main(int argc, char** argv) {
         Icon::Question, Buttons::YesNoCancel);
     box("dialog-modem-change", "Start the installation wizard to select a different modem?", Icon::Question,
         Buttons::YesNo);
+    {
+        // The operator MMS test under way, then its verdicts, each in the
+        // simulated GPRS library's words.
+        ui::BusyDialog wait("Please wait...", "Testing the operator MMS connection...");
+        wait.setWindowIcon(ui::program_icon());
+        save(&wait, "dialog-wait-mms-test");
+        auto lib = gprs::GprsLibrary::load(gprs::kSimGprsLibraryName);
+        box("dialog-mms-test-ok", gprs::kVerdictOk, Icon::Information, Buttons::Ok);
+        const std::pair<const char*, int> verdicts[] = {
+            {"wrong-apn", 720}, {"no-coverage", 678}, {"mmsc-refusing", 1}, {"silent", 718}};
+        for (const auto& [name, code] : verdicts)
+            box(std::string("dialog-mms-test-") + name, gprs::dial_verdict(code, lib.get()), Icon::Error,
+                Buttons::RetryCancel);
+        box("dialog-mms-test-no-verdict", gprs::kNoVerdictInTime, Icon::Error, Buttons::Ok);
+    }
     {
         ui::EventLogWindow events(ctx);
         save(&events, "dialog-event-log");
