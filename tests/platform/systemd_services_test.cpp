@@ -64,7 +64,7 @@ TEST(SystemdServiceManager, CreateWritesTheUnitReloadsEnablesAndStarts) {
     // The file first, then Reload, then enabling, and only then a start.
     std::string seq;
     for (const auto& c : s.bus->calls())
-        if (c.rfind("LoadUnit", 0) != 0) seq += c + ";";
+        if (c.rfind("ListUnitsByNames", 0) != 0) seq += c + ";";
     EXPECT_EQ(seq, "Reload;EnableUnitFiles OvrinSMS.service;StartUnit OvrinSMS.service;");
     // A second create of a known unit is refused; the file stays.
     uint32_t err = 0;
@@ -111,6 +111,52 @@ TEST(SystemdServiceManager, UnitStatesMapOntoServiceStates) {
 
     EXPECT_FALSE(s.manager()->open_service("OvrinMMSC", platform::kServiceQueryStatus, err));
     EXPECT_EQ(err, platform::kErrorServiceDoesNotExist);
+}
+
+// One look answers for every unit in one call, and answers as opening and
+// querying each through its handle does.
+TEST(SystemdServiceManager, OneLookAnswersAsTheHandlesDo) {
+    Systemd s;
+    NEED_BUS(s);
+    const SystemdBus::Unit states[] = {
+        {"loaded", "active", "running", true},    {"loaded", "reloading", "running", true},
+        {"loaded", "activating", "start", true},  {"loaded", "deactivating", "stop", true},
+        {"loaded", "inactive", "dead", true},     {"loaded", "failed", "failed", true},
+        {"masked", "inactive", "dead", false},    {"not-found", "active", "running", false},  // marked for deletion
+        {"not-found", "inactive", "dead", false},
+    };
+    std::vector<std::string> names;
+    for (size_t i = 0; i < std::size(states); ++i) {
+        names.push_back("S" + std::to_string(i));
+        s.bus->set_unit(names.back() + ".service", states[i]);
+    }
+    names.push_back("Absent");
+    const size_t calls = s.bus->calls().size();
+    auto looks = s.sm->look(names);
+    ASSERT_EQ(s.bus->calls().size(), calls + 1);
+    EXPECT_EQ(s.bus->calls().back().rfind("ListUnitsByNames S0.service S1.service", 0), 0u);
+    auto by_handles = s.sm->ServiceManager::look(names);
+    const ServiceState want[] = {ServiceState::Running,     ServiceState::Running, ServiceState::StartPending,
+                                 ServiceState::StopPending, ServiceState::Stopped, ServiceState::Stopped,
+                                 ServiceState::Stopped,     ServiceState::Running};
+    ASSERT_EQ(looks.size(), names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        const bool opens = i < std::size(want);
+        EXPECT_EQ(looks[i].opens, opens) << names[i];
+        EXPECT_EQ(looks[i].queried, opens) << names[i];
+        if (opens) {
+            EXPECT_EQ(looks[i].state, want[i]) << names[i];
+        }
+        EXPECT_EQ(by_handles[i].opens, looks[i].opens) << names[i];
+        EXPECT_EQ(by_handles[i].queried, looks[i].queried) << names[i];
+        EXPECT_EQ(by_handles[i].state, looks[i].state) << names[i];
+    }
+    // Refused, nothing opens, as a refused open gives nothing.
+    s.bus->refuse("ListUnitsByNames");
+    for (const auto& l : s.sm->look(names)) EXPECT_FALSE(l.opens);
+    uint32_t err = 0;
+    EXPECT_FALSE(s.manager(platform::kGenericRead)->open_service("S0", platform::kServiceQueryStatus, err));
+    EXPECT_EQ(err, platform::kErrorAccessDenied);
 }
 
 TEST(SystemdServiceManager, RemovingARunningUnitMarksItUntilItStops) {
@@ -173,6 +219,7 @@ TEST(SystemdServiceManager, NoBusNoManagerAndHandlesAreCounted) {
     uint32_t err = 0;
     EXPECT_FALSE(sm->open_manager(platform::kGenericRead, err));
     EXPECT_EQ(err, platform::kErrorCallNotImplemented);
+    EXPECT_FALSE(sm->look({"OvrinSMS"})[0].opens);
 
     Systemd s;
     NEED_BUS(s);

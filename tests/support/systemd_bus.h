@@ -1,7 +1,8 @@
 // A private D-Bus session daemon with a scripted org.freedesktop.systemd1 on
 // it, so the real sd-bus code of the service manager runs against a real bus.
-// The script keeps unit states, learns units from the unit directory on
-// Reload as systemd does, logs the calls, and refuses those it is told to.
+// The script keeps unit states (answered by ListUnitsByNames), learns units
+// from the unit directory on Reload as systemd does, logs the calls, and
+// refuses those it is told to.
 #pragma once
 
 #include <atomic>
@@ -47,9 +48,8 @@ public:
 
 private:
     static int on_manager(sd_bus_message* m, void* self, sd_bus_error* err);
-    static int on_unit(sd_bus_message* m, void* self, sd_bus_error* err);
     int manager_call(sd_bus_message* m, sd_bus_error* err);
-    int unit_call(sd_bus_message* m, sd_bus_error* err);
+    int list_units_locked(sd_bus_message* m, const std::vector<std::string>& names);
     void reload_locked();
     void serve();
 
