@@ -37,10 +37,13 @@ StatusText modem_information_text(const GatewayStates& states, const std::string
     if (!states.sms_up()) return {kModemNotActiveText, true};
     constexpr size_t kCapacity = 1024;
     std::string lines;
+    // Some 400 reads of one state of the file, for one look at it.
+    const config::ini::Snapshot rirer = config::ini::snapshot(rirer_ini);
     for (unsigned i = 1;; ++i) {
-        auto value = config::ini::read_value(rirer_ini, "RIRER", "Modem" + std::to_string(i));
+        const std::string key = "Modem" + std::to_string(i);
+        auto value = rirer.read_value("RIRER", key);
         if (i > 201 && !value) break;
-        std::string name = config::ini::read_string(rirer_ini, "RIRER", "Modem" + std::to_string(i), "", kCapacity);
+        std::string name = rirer.read_string("RIRER", key, "", kCapacity);
         if (name.empty()) continue;
         std::string err = read_modem_error(private_dir, name);
         if (err.empty()) continue;
