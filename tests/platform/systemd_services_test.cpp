@@ -105,9 +105,14 @@ TEST(SystemdServiceManager, UnitStatesMapOntoServiceStates) {
     EXPECT_EQ(svc->send_stop(), platform::kErrorServiceNotActive);
     s.bus->set_unit("OvrinSMS.service", {"masked", "inactive", "dead", false});
     EXPECT_EQ(svc->start(), platform::kErrorServiceDisabled);
-    // A start still pending counts as running for a second start.
+    // A start still pending, or only queued, counts as running for a second
+    // start, and a stop goes to systemd to cancel it.
     s.bus->set_unit("OvrinSMS.service", {"loaded", "activating", "start", true});
     EXPECT_EQ(svc->start(), platform::kErrorServiceAlreadyRunning);
+    s.bus->set_unit("OvrinSMS.service", {"loaded", "inactive", "dead", true, "start"});
+    EXPECT_EQ(svc->start(), platform::kErrorServiceAlreadyRunning);
+    EXPECT_EQ(svc->send_stop(), 0u);
+    EXPECT_EQ(s.bus->calls().back(), "StopUnit OvrinSMS.service");
 
     EXPECT_FALSE(s.manager()->open_service("OvrinMMSC", platform::kServiceQueryStatus, err));
     EXPECT_EQ(err, platform::kErrorServiceDoesNotExist);
@@ -118,17 +123,27 @@ TEST(SystemdServiceManager, UnitStatesMapOntoServiceStates) {
 TEST(SystemdServiceManager, OneLookAnswersAsTheHandlesDo) {
     Systemd s;
     NEED_BUS(s);
-    const SystemdBus::Unit states[] = {
-        {"loaded", "active", "running", true},    {"loaded", "reloading", "running", true},
-        {"loaded", "activating", "start", true},  {"loaded", "deactivating", "stop", true},
-        {"loaded", "inactive", "dead", true},     {"loaded", "failed", "failed", true},
-        {"masked", "inactive", "dead", false},    {"not-found", "active", "running", false},  // marked for deletion
-        {"not-found", "inactive", "dead", false},
+    const struct {
+        SystemdBus::Unit unit;
+        bool opens;
+        ServiceState state;
+    } cases[] = {
+        {{"loaded", "active", "running", true}, true, ServiceState::Running},
+        {{"loaded", "reloading", "running", true}, true, ServiceState::Running},
+        {{"loaded", "activating", "start", true}, true, ServiceState::StartPending},
+        {{"loaded", "inactive", "dead", true, "start"}, true, ServiceState::StartPending},  // its start job queued
+        {{"loaded", "failed", "failed", true, "start"}, true, ServiceState::StartPending},
+        {{"loaded", "deactivating", "stop", true}, true, ServiceState::StopPending},
+        {{"loaded", "inactive", "dead", true}, true, ServiceState::Stopped},
+        {{"loaded", "failed", "failed", true}, true, ServiceState::Stopped},
+        {{"masked", "inactive", "dead", false}, true, ServiceState::Stopped},
+        {{"not-found", "active", "running", false}, true, ServiceState::Running},  // marked for deletion
+        {{"not-found", "inactive", "dead", false}, false, ServiceState::Stopped},
     };
     std::vector<std::string> names;
-    for (size_t i = 0; i < std::size(states); ++i) {
+    for (size_t i = 0; i < std::size(cases); ++i) {
         names.push_back("S" + std::to_string(i));
-        s.bus->set_unit(names.back() + ".service", states[i]);
+        s.bus->set_unit(names.back() + ".service", cases[i].unit);
     }
     names.push_back("Absent");
     const size_t calls = s.bus->calls().size();
@@ -136,16 +151,13 @@ TEST(SystemdServiceManager, OneLookAnswersAsTheHandlesDo) {
     ASSERT_EQ(s.bus->calls().size(), calls + 1);
     EXPECT_EQ(s.bus->calls().back().rfind("ListUnitsByNames S0.service S1.service", 0), 0u);
     auto by_handles = s.sm->ServiceManager::look(names);
-    const ServiceState want[] = {ServiceState::Running,     ServiceState::Running, ServiceState::StartPending,
-                                 ServiceState::StopPending, ServiceState::Stopped, ServiceState::Stopped,
-                                 ServiceState::Stopped,     ServiceState::Running};
     ASSERT_EQ(looks.size(), names.size());
     for (size_t i = 0; i < names.size(); ++i) {
-        const bool opens = i < std::size(want);
+        const bool opens = i < std::size(cases) && cases[i].opens;
         EXPECT_EQ(looks[i].opens, opens) << names[i];
         EXPECT_EQ(looks[i].queried, opens) << names[i];
         if (opens) {
-            EXPECT_EQ(looks[i].state, want[i]) << names[i];
+            EXPECT_EQ(looks[i].state, cases[i].state) << names[i];
         }
         EXPECT_EQ(by_handles[i].opens, looks[i].opens) << names[i];
         EXPECT_EQ(by_handles[i].queried, looks[i].queried) << names[i];

@@ -121,6 +121,11 @@ void SystemdBus::hold_starts(bool on) {
     hold_starts_ = on;
 }
 
+void SystemdBus::queue_starts(bool on) {
+    std::lock_guard lock(mu_);
+    queue_starts_ = on;
+}
+
 void SystemdBus::set_unit(const std::string& unit, const Unit& u) {
     std::lock_guard lock(mu_);
     units_[unit] = u;
@@ -198,11 +203,16 @@ int SystemdBus::manager_call(sd_bus_message* m, sd_bus_error* err) {
         if (member == "StartUnit") {
             if (u.load == "masked") return sd_bus_error_setf(err, "org.freedesktop.systemd1.UnitMasked", "Unit %s is masked.", unit.c_str());
             if (u.load != "loaded") return sd_bus_error_setf(err, "org.freedesktop.systemd1.NoSuchUnit", "Unit %s not found.", unit.c_str());
-            u.active = hold_starts_ ? "activating" : "active";
-            u.sub = hold_starts_ ? "start" : "running";
+            if (queue_starts_) {
+                u.job = "start";
+            } else {
+                u.active = hold_starts_ ? "activating" : "active";
+                u.sub = hold_starts_ ? "start" : "running";
+            }
         } else {
             u.active = "inactive";
             u.sub = "dead";
+            u.job.clear();  // the stop replaces a queued start
             if (u.load == "not-found") units_.erase(it);
         }
         return sd_bus_reply_method_return(m, "o", "/org/freedesktop/systemd1/job/1");
@@ -225,7 +235,8 @@ int SystemdBus::list_units_locked(sd_bus_message* m, const std::vector<std::stri
         auto it = units_.find(names[i]);
         Unit u = it == units_.end() ? Unit{} : it->second;
         r = sd_bus_message_append(reply, "(ssssssouso)", names[i].c_str(), names[i].c_str(), u.load.c_str(),
-                                  u.active.c_str(), u.sub.c_str(), "", unit_path(names[i]).c_str(), 0u, "", "/");
+                                  u.active.c_str(), u.sub.c_str(), "", unit_path(names[i]).c_str(), u.job.empty() ? 0u : 1u,
+                                  u.job.c_str(), u.job.empty() ? "/" : "/org/freedesktop/systemd1/job/1");
     }
     if (r >= 0) r = sd_bus_message_close_container(reply);
     if (r >= 0) r = sd_bus_send(nullptr, reply, nullptr);

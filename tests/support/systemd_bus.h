@@ -20,10 +20,14 @@ namespace ovr::test {
 class SystemdBus {
 public:
     struct Unit {
+        Unit() = default;
+        Unit(std::string l, std::string a, std::string s, bool e, std::string j = {})
+            : load(std::move(l)), active(std::move(a)), sub(std::move(s)), enabled(e), job(std::move(j)) {}
         std::string load = "not-found";   // LoadState
         std::string active = "inactive";  // ActiveState
         std::string sub = "dead";         // SubState
         bool enabled = false;
+        std::string job;                  // the type of the job queued for it ("start", ...), if any
     };
 
     // Starts the daemon and the scripted manager; `unit_dir` is what Reload
@@ -41,6 +45,9 @@ public:
     void refuse(const std::string& method);
     // A started unit stays "activating" instead of becoming "active".
     void hold_starts(bool on);
+    // StartUnit only queues its job, as systemd does for a moment: the unit
+    // stays as it was with a "start" job.
+    void queue_starts(bool on);
     void set_unit(const std::string& unit, const Unit& u);
     Unit unit(const std::string& unit);
     // "Method arg" per call, in order.
@@ -64,6 +71,7 @@ private:
     std::map<std::string, Unit> units_;
     std::set<std::string> refused_;
     bool hold_starts_ = false;
+    bool queue_starts_ = false;
     std::vector<std::string> calls_;
 };
 

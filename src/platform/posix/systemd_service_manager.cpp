@@ -83,19 +83,26 @@ std::string one_line(const std::string& s) {
     return out;
 }
 
-// What a look at a unit tells: its LoadState and ActiveState. A unit systemd
-// gave no answer for reads as one without a file.
+// What a look at a unit tells: its LoadState, ActiveState and the type of
+// the job queued for it. A unit systemd gave no answer for reads as one
+// without a file.
 struct UnitState {
-    std::string load = "not-found", active = "inactive";
+    std::string load = "not-found", active = "inactive", job;
     bool known() const { return load != "not-found"; }
-    bool alive() const { return active != "inactive" && active != "failed" && !active.empty(); }
+    // systemd runs a StartUnit job a moment after the call returns: till
+    // then the unit is still "inactive" with a "start" job, which is a start
+    // pending, as a Windows service is the moment StartService returns.
+    bool start_queued() const { return job == "start" && (active == "inactive" || active == "failed"); }
+    bool alive() const {
+        return (active != "inactive" && active != "failed" && !active.empty()) || start_queued();
+    }
     // Its file is gone but it still runs: the counterpart of a service
     // marked for deletion, gone once it stops.
     bool marked_for_delete() const { return !known() && alive(); }
     // A service opens while it has its unit file, or runs on without it.
     bool opens() const { return known() || alive(); }
     ServiceState service_state() const {
-        if (active == "activating") return ServiceState::StartPending;
+        if (active == "activating" || start_queued()) return ServiceState::StartPending;
         if (active == "deactivating") return ServiceState::StopPending;
         if (alive()) return ServiceState::Running;  // active, reloading, refreshing
         return ServiceState::Stopped;
@@ -175,6 +182,7 @@ public:
             UnitState u;
             u.load = load;
             u.active = active;
+            u.job = job_type;
             rows.emplace_back(id, std::move(u));
         }
         for (size_t i = 0; i < units.size(); ++i) {
