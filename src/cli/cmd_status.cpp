@@ -61,17 +61,15 @@ void print_row(Context& ctx, const service::CounterRow& row) {
 
 // As "systemctl is-active": 0 when both services run, 3 when either is not
 // installed or not running, so monitoring can use it as it stands.
-int exit_status(platform::Platform& p) {
-    bool up = service::sms_service_installed(p) && service::sms_service_running(p) &&
-              service::mmsc_service_installed(p) && service::mmsc_service_running(p);
-    return up ? 0 : 3;
-}
+int exit_status(const service::GatewayStates& st) { return st.sms_up() && st.mmsc_up() ? 0 : 3; }
 
 int run(Context& ctx, const Invocation& inv) {
     bool json = inv.has("--json");
     platform::Platform p = platform::make_platform();
-    service::StatusText svc = service::service_status_text(p);
-    service::StatusText modem = service::modem_information_text(p, ctx.ini.rirer, ctx.dirs.private_data);
+    // One look: the texts and the exit status tell of the same moment.
+    const service::GatewayStates st = service::read_gateway_states(p);
+    service::StatusText svc = service::service_status_text(p, st);
+    service::StatusText modem = service::modem_information_text(st, ctx.ini.rirer, ctx.dirs.private_data);
     queue::QueueSetup q = queue::make_queue_setup(ctx.dirs, ctx.ini);
     queue::QueueCountText sms_queue = queue::queue_count_text(q, queue::CountOutboundSms(q));
     queue::QueueCountText mms_queue = queue::queue_count_text(q, queue::CountOutboundMms(q));
@@ -91,7 +89,7 @@ int run(Context& ctx, const Invocation& inv) {
                     << ", \"last7\": " << r.last7 << ", \"last30\": " << r.last30 << "}";
         }
         ctx.out << "]}\n";
-        return exit_status(p);
+        return exit_status(st);
     }
     print_text(ctx, "Service status", svc, "(none)");
     print_text(ctx, "Modem information", modem, "(no modem errors)");
@@ -102,7 +100,7 @@ int run(Context& ctx, const Invocation& inv) {
     for (size_t i = 0; i < kSmsRows; ++i) print_row(ctx, rows[i]);
     print_queue(ctx, "Outbound MMS Queue:", mms_queue);
     for (size_t i = kSmsRows; i < rows.size(); ++i) print_row(ctx, rows[i]);
-    return exit_status(p);
+    return exit_status(st);
 }
 
 Registrar reg({"status", "what the Status page shows",

@@ -89,13 +89,15 @@ bool StatusPage::refresh_queues() {
 bool StatusPage::refresh_services() {
     platform::Platform& p = *ctx().platform;
     bool changed = false;
-    service::StatusText modem = service::modem_information_text(p, ctx().ini.rirer, ctx().dirs.private_data);
+    // One look answers every state question of this refresh.
+    const service::GatewayStates st = service::read_gateway_states(p);
+    service::StatusText modem = service::modem_information_text(st, ctx().ini.rirer, ctx().dirs.private_data);
     changed = update_label(modem_info_, modem.text, modem.red) || changed;
-    service::StatusText status = service::service_status_text(p);
+    service::StatusText status = service::service_status_text(p, st);
     changed = update_label(service_status_, status.text, status.red) || changed;
 
-    bool installed = service::sms_service_installed(p) && service::mmsc_service_installed(p);
-    bool running = installed && service::sms_service_running(p) && service::mmsc_service_running(p);
+    bool installed = st.sms_installed && st.mmsc_installed;
+    bool running = installed && st.sms_running && st.mmsc_running;
     if (!guard_) changed = update_flag(run_as_service_.checked, installed) || changed;
     changed = update_flag(stop_.enabled, installed && running) || changed;
     changed = update_flag(start_.enabled, installed && !running) || changed;

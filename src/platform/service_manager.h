@@ -77,6 +77,14 @@ public:
                                                           uint32_t access, uint32_t& error) = 0;
 };
 
+// What the state tests see of one service: whether it opens for its status
+// (it is installed) and, when its status could be read, its state.
+struct ServiceLook {
+    bool opens = false;
+    bool queried = false;
+    ServiceState state = ServiceState::Stopped;
+};
+
 class ServiceManager {
 public:
     virtual ~ServiceManager() = default;
@@ -85,6 +93,23 @@ public:
     virtual std::unique_ptr<ManagerHandle> open_manager(uint32_t access, uint32_t& error) = 0;
     // Handles of this manager (managers and services) not yet closed.
     virtual int open_handles() const = 0;
+
+    // The named services at one look, in order: what opening the manager for
+    // reading, each service for its status and querying it would give (none
+    // opens when the manager does not). A manager whose every question is a
+    // round trip answers them all at once; nothing is kept for later looks.
+    virtual std::vector<ServiceLook> look(const std::vector<std::string>& names) {
+        std::vector<ServiceLook> out(names.size());
+        uint32_t err = 0;
+        auto mgr = open_manager(kGenericRead, err);
+        for (size_t i = 0; mgr && i < names.size(); ++i) {
+            auto svc = mgr->open_service(names[i], kServiceQueryStatus, err);
+            if (!svc) continue;
+            out[i].opens = true;
+            out[i].queried = svc->query(out[i].state) == 0;
+        }
+        return out;
+    }
 };
 
 // The host's service manager: systemd on the system bus, units in

@@ -10,22 +10,17 @@ namespace ovr::service {
 
 using platform::ServiceState;
 
-bool is_service_installed(platform::ServiceManager& sm, const std::string& name) {
-    uint32_t err = 0;
-    auto mgr = sm.open_manager(platform::kGenericRead, err);
-    if (!mgr) return false;
-    return mgr->open_service(name, platform::kServiceQueryStatus, err) != nullptr;
-}
+namespace {
+bool running(const platform::ServiceLook& l) { return l.opens && l.queried && l.state != ServiceState::Stopped; }
+}  // namespace
 
-bool is_service_running(platform::ServiceManager& sm, const std::string& name) {
-    uint32_t err = 0;
-    auto mgr = sm.open_manager(platform::kGenericRead, err);
-    if (!mgr) return false;
-    auto svc = mgr->open_service(name, platform::kServiceQueryStatus, err);
-    if (!svc) return false;
-    ServiceState s = ServiceState::Stopped;
-    if (svc->query(s) != 0) return false;
-    return s == ServiceState::Running || s == ServiceState::StartPending || s == ServiceState::StopPending;
+bool is_service_installed(platform::ServiceManager& sm, const std::string& name) { return sm.look({name})[0].opens; }
+
+bool is_service_running(platform::ServiceManager& sm, const std::string& name) { return running(sm.look({name})[0]); }
+
+GatewayStates read_gateway_states(platform::Platform& p) {
+    auto l = p.services->look({kSmsServiceName, kMmscServiceName});
+    return {l[0].opens, running(l[0]), l[1].opens, running(l[1])};
 }
 
 bool sms_service_installed(platform::Platform& p) { return is_service_installed(*p.services, kSmsServiceName); }

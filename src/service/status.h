@@ -29,6 +29,20 @@ bool sms_service_running(platform::Platform& p);
 bool mmsc_service_installed(platform::Platform& p);
 bool mmsc_service_running(platform::Platform& p);
 
+// The four tests at one look at the manager, for a refresh that asks them
+// all: its answers agree with one another and cost one round trip on
+// systemd. It is a value of that moment; a refresh after a start or stop
+// takes a new one.
+struct GatewayStates {
+    bool sms_installed = false;
+    bool sms_running = false;
+    bool mmsc_installed = false;
+    bool mmsc_running = false;
+    bool sms_up() const { return sms_installed && sms_running; }
+    bool mmsc_up() const { return mmsc_installed && mmsc_running; }
+};
+GatewayStates read_gateway_states(platform::Platform& p);
+
 // ---- shared memory ----
 inline constexpr const char* kSmsBlockName = "OVRIN_RIRER_ShMem";
 inline constexpr const char* kSmsBlockGlobalName = "Global\\OVRIN_RIRER_ShMem";

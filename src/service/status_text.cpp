@@ -9,10 +9,9 @@ namespace ovr::service {
 namespace {
 
 // One service's text; `sms` selects the SMS gateway's names and port texts.
-StatusText one_service(platform::Platform& p, bool sms) {
-    const char* name = sms ? kSmsServiceName : kMmscServiceName;
-    if (!is_service_installed(*p.services, name)) return {kNotInstalledText, true};
-    if (!is_service_running(*p.services, name)) return {kNotActiveText, true};
+StatusText one_service(platform::Platform& p, const GatewayStates& st, bool sms) {
+    if (!(sms ? st.sms_installed : st.mmsc_installed)) return {kNotInstalledText, true};
+    if (!(sms ? st.sms_running : st.mmsc_running)) return {kNotActiveText, true};
     auto block = sms ? open_sms_block(*p.shared_memory) : open_mmsc_block(*p.shared_memory);
     if (block && block->data()[kFirstPortByte] != 0) return {sms ? kWebPortText : kMm7PortText, true};
     if (block && block->data()[kSecondPortByte] != 0) return {sms ? kSmppServerPortText : kSmppPortText, true};
@@ -21,20 +20,30 @@ StatusText one_service(platform::Platform& p, bool sms) {
 
 }  // namespace
 
-StatusText service_status_text(platform::Platform& p) {
-    StatusText t = one_service(p, true);
-    if (!t.red) t = one_service(p, false);
+StatusText service_status_text(platform::Platform& p, const GatewayStates& states) {
+    StatusText t = one_service(p, states, true);
+    if (!t.red) t = one_service(p, states, false);
     return t;
 }
 
+StatusText service_status_text(platform::Platform& p) { return service_status_text(p, read_gateway_states(p)); }
+
 StatusText modem_information_text(platform::Platform& p, const std::string& rirer_ini, const std::string& private_dir) {
-    if (!sms_service_installed(p) || !sms_service_running(p)) return {kModemNotActiveText, true};
+    return modem_information_text(read_gateway_states(p), rirer_ini, private_dir);
+}
+
+StatusText modem_information_text(const GatewayStates& states, const std::string& rirer_ini,
+                                  const std::string& private_dir) {
+    if (!states.sms_up()) return {kModemNotActiveText, true};
     constexpr size_t kCapacity = 1024;
     std::string lines;
+    // Some 400 reads of one state of the file, for one look at it.
+    const config::ini::Snapshot rirer = config::ini::snapshot(rirer_ini);
     for (unsigned i = 1;; ++i) {
-        auto value = config::ini::read_value(rirer_ini, "RIRER", "Modem" + std::to_string(i));
+        const std::string key = "Modem" + std::to_string(i);
+        auto value = rirer.read_value("RIRER", key);
         if (i > 201 && !value) break;
-        std::string name = config::ini::read_string(rirer_ini, "RIRER", "Modem" + std::to_string(i), "", kCapacity);
+        std::string name = rirer.read_string("RIRER", key, "", kCapacity);
         if (name.empty()) continue;
         std::string err = read_modem_error(private_dir, name);
         if (err.empty()) continue;

@@ -10,6 +10,7 @@
 #include "config/directories.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
+#include "service/status.h"
 
 namespace ovr::service {
 
@@ -28,12 +29,16 @@ inline constexpr const char* kMm7PortText = "ERROR:  MM7 Port already in use";
 inline constexpr const char* kSmppPortText = "ERROR:  SMPP Port already in use";
 
 // SMS gateway first; only when it is well does the MMSC state replace it.
+// Without states, it takes a look of its own.
+StatusText service_status_text(platform::Platform& p, const GatewayStates& states);
 StatusText service_status_text(platform::Platform& p);
 
 // The errors of the configured modems ("Modem1" ... of section RIRER, all of
 // 1 to 201 and on while keys are found), one "name : error\r\n" line each,
 // cut at 1024 characters; "Service is NOT active" when the SMS gateway
 // service is not installed and running.
+StatusText modem_information_text(const GatewayStates& states, const std::string& rirer_ini,
+                                  const std::string& private_dir);
 StatusText modem_information_text(platform::Platform& p, const std::string& rirer_ini, const std::string& private_dir);
 
 // One counter row of the Status page: today, the last 7 and the last 30 days

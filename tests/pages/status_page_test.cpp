@@ -5,6 +5,7 @@
 #include "config/ini.h"
 #include "service/fake_gateway.h"
 #include "service/status_text.h"
+#include "support/systemd_bus.h"
 
 using namespace ovr;
 using pages::StatusPage;
@@ -309,6 +310,54 @@ TEST_F(StatusPageTest, StopAndStartFollowTheirEnableRules) {
     EXPECT_EQ(site.applied, 0);
     EXPECT_TRUE(g.running(service::kSmsServiceName));
     EXPECT_TRUE(page->stop_button().enabled);
+}
+
+// On systemd each refresh takes one look at both units, so what it shows
+// after the page's own install, stop, start and remove, or a change made
+// elsewhere, is never a state from before.
+TEST_F(StatusPageTest, OnSystemdEachRefreshIsOneFreshLook) {
+    std::string units = g.scratch.path() + "units/";
+    platform::fs::create_directories(units);
+    test::SystemdBus bus(units);
+    if (!bus.ok()) GTEST_SKIP() << bus.error();
+    platform::SystemdOptions o;
+    o.bus_address = bus.address();
+    o.unit_dir = units;
+    g.p.services = platform::make_systemd_service_manager(o);
+    auto looks = [&] {
+        size_t n = 0;
+        for (const auto& c : bus.calls()) n += c == "ListUnitsByNames OvrinSMS.service OvrinMMSC.service";
+        return n;
+    };
+    auto page = open();
+    auto shows = [&](const char* text, bool start, bool stop) {
+        EXPECT_EQ(page->service_status().text, text);
+        EXPECT_EQ(page->start_button().enabled, start) << text;
+        EXPECT_EQ(page->stop_button().enabled, stop) << text;
+    };
+    shows("Service is NOT Installed", false, false);
+    EXPECT_EQ(looks(), 1u);
+    page->tick();
+    EXPECT_EQ(looks(), 2u);
+
+    page->click_run_as_service();
+    shows("Service is Active", false, true);
+    EXPECT_TRUE(page->run_as_service().checked);
+    page->press_stop();
+    shows("Service is NOT Active", true, false);
+    page->press_start();
+    shows("Service is Active", false, true);
+    size_t before = looks();
+    page->tick();
+    EXPECT_EQ(looks(), before + 1);
+
+    bus.set_unit("OvrinMMSC.service", {"loaded", "failed", "failed", true});  // it failed on its own
+    page->tick();
+    shows("Service is NOT Active", true, false);
+    g.ui.script({Answer::Yes});
+    page->click_run_as_service();
+    shows("Service is NOT Installed", false, false);
+    EXPECT_FALSE(page->run_as_service().checked);
 }
 
 TEST_F(StatusPageTest, TheTimerWaitsWhileAServiceOperationRuns) {

@@ -64,7 +64,7 @@ TEST(SystemdServiceManager, CreateWritesTheUnitReloadsEnablesAndStarts) {
     // The file first, then Reload, then enabling, and only then a start.
     std::string seq;
     for (const auto& c : s.bus->calls())
-        if (c.rfind("LoadUnit", 0) != 0) seq += c + ";";
+        if (c.rfind("ListUnitsByNames", 0) != 0) seq += c + ";";
     EXPECT_EQ(seq, "Reload;EnableUnitFiles OvrinSMS.service;StartUnit OvrinSMS.service;");
     // A second create of a known unit is refused; the file stays.
     uint32_t err = 0;
@@ -105,12 +105,70 @@ TEST(SystemdServiceManager, UnitStatesMapOntoServiceStates) {
     EXPECT_EQ(svc->send_stop(), platform::kErrorServiceNotActive);
     s.bus->set_unit("OvrinSMS.service", {"masked", "inactive", "dead", false});
     EXPECT_EQ(svc->start(), platform::kErrorServiceDisabled);
-    // A start still pending counts as running for a second start.
+    // A start still pending, or only queued, counts as running for a second
+    // start, and a stop goes to systemd to cancel it.
     s.bus->set_unit("OvrinSMS.service", {"loaded", "activating", "start", true});
     EXPECT_EQ(svc->start(), platform::kErrorServiceAlreadyRunning);
+    s.bus->set_unit("OvrinSMS.service", {"loaded", "inactive", "dead", true, "start"});
+    EXPECT_EQ(svc->start(), platform::kErrorServiceAlreadyRunning);
+    EXPECT_EQ(svc->send_stop(), 0u);
+    EXPECT_EQ(s.bus->calls().back(), "StopUnit OvrinSMS.service");
 
     EXPECT_FALSE(s.manager()->open_service("OvrinMMSC", platform::kServiceQueryStatus, err));
     EXPECT_EQ(err, platform::kErrorServiceDoesNotExist);
+}
+
+// One look answers for every unit in one call, and answers as opening and
+// querying each through its handle does.
+TEST(SystemdServiceManager, OneLookAnswersAsTheHandlesDo) {
+    Systemd s;
+    NEED_BUS(s);
+    const struct {
+        SystemdBus::Unit unit;
+        bool opens;
+        ServiceState state;
+    } cases[] = {
+        {{"loaded", "active", "running", true}, true, ServiceState::Running},
+        {{"loaded", "reloading", "running", true}, true, ServiceState::Running},
+        {{"loaded", "activating", "start", true}, true, ServiceState::StartPending},
+        {{"loaded", "inactive", "dead", true, "start"}, true, ServiceState::StartPending},  // its start job queued
+        {{"loaded", "failed", "failed", true, "start"}, true, ServiceState::StartPending},
+        {{"loaded", "deactivating", "stop", true}, true, ServiceState::StopPending},
+        {{"loaded", "inactive", "dead", true}, true, ServiceState::Stopped},
+        {{"loaded", "failed", "failed", true}, true, ServiceState::Stopped},
+        {{"masked", "inactive", "dead", false}, true, ServiceState::Stopped},
+        {{"not-found", "active", "running", false}, true, ServiceState::Running},  // marked for deletion
+        {{"not-found", "inactive", "dead", false}, false, ServiceState::Stopped},
+    };
+    std::vector<std::string> names;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        names.push_back("S" + std::to_string(i));
+        s.bus->set_unit(names.back() + ".service", cases[i].unit);
+    }
+    names.push_back("Absent");
+    const size_t calls = s.bus->calls().size();
+    auto looks = s.sm->look(names);
+    ASSERT_EQ(s.bus->calls().size(), calls + 1);
+    EXPECT_EQ(s.bus->calls().back().rfind("ListUnitsByNames S0.service S1.service", 0), 0u);
+    auto by_handles = s.sm->ServiceManager::look(names);
+    ASSERT_EQ(looks.size(), names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        const bool opens = i < std::size(cases) && cases[i].opens;
+        EXPECT_EQ(looks[i].opens, opens) << names[i];
+        EXPECT_EQ(looks[i].queried, opens) << names[i];
+        if (opens) {
+            EXPECT_EQ(looks[i].state, cases[i].state) << names[i];
+        }
+        EXPECT_EQ(by_handles[i].opens, looks[i].opens) << names[i];
+        EXPECT_EQ(by_handles[i].queried, looks[i].queried) << names[i];
+        EXPECT_EQ(by_handles[i].state, looks[i].state) << names[i];
+    }
+    // Refused, nothing opens, as a refused open gives nothing.
+    s.bus->refuse("ListUnitsByNames");
+    for (const auto& l : s.sm->look(names)) EXPECT_FALSE(l.opens);
+    uint32_t err = 0;
+    EXPECT_FALSE(s.manager(platform::kGenericRead)->open_service("S0", platform::kServiceQueryStatus, err));
+    EXPECT_EQ(err, platform::kErrorAccessDenied);
 }
 
 TEST(SystemdServiceManager, RemovingARunningUnitMarksItUntilItStops) {
@@ -173,6 +231,7 @@ TEST(SystemdServiceManager, NoBusNoManagerAndHandlesAreCounted) {
     uint32_t err = 0;
     EXPECT_FALSE(sm->open_manager(platform::kGenericRead, err));
     EXPECT_EQ(err, platform::kErrorCallNotImplemented);
+    EXPECT_FALSE(sm->look({"OvrinSMS"})[0].opens);
 
     Systemd s;
     NEED_BUS(s);

@@ -77,21 +77,31 @@ TEST(SystemdEndToEnd, ServiceCommandsMatchTheSimulatedPlatform) {
 
 // In-process on the fake clock: a wait for a start that never comes costs
 // nothing.
-TEST(SystemdServiceControl, PolkitRefusalsAndTheElevatedRelaunch) {
+struct SystemdPlatform {
     ScratchDir dir;
     std::string units = dir.path() + "units/";
-    platform::fs::create_directories(units);
-    SystemdBus bus(units);
-    if (!bus.ok()) GTEST_SKIP() << bus.error();
-    auto clock = std::make_shared<platform::FakeClock>();
-    platform::Platform p = platform::make_sim_platform(dir.path() + "sim/", clock);
+    std::unique_ptr<SystemdBus> bus;
+    platform::Platform p;
+    platform::SystemdOptions o;
+    ScriptedUi ui;
+    SystemdPlatform() {
+        platform::fs::create_directories(units);
+        bus = std::make_unique<SystemdBus>(units);
+        p = platform::make_sim_platform(dir.path() + "sim/", std::make_shared<platform::FakeClock>());
+        o.bus_address = bus->address();
+        o.unit_dir = units;
+        p.services = platform::make_systemd_service_manager(o);
+    }
+    bool both_running() { return service::sms_service_running(p) && service::mmsc_service_running(p); }
+};
+
+TEST(SystemdServiceControl, PolkitRefusalsAndTheElevatedRelaunch) {
+    SystemdPlatform s;
+    if (!s.bus->ok()) GTEST_SKIP() << s.bus->error();
+    auto& [dir, units, bus_ptr, p, o, ui] = s;
+    SystemdBus& bus = *bus_ptr;
     auto elevation = std::make_shared<FakeElevation>();
     p.elevation = elevation;
-    platform::SystemdOptions o;
-    o.bus_address = bus.address();
-    o.unit_dir = units;
-    p.services = platform::make_systemd_service_manager(o);
-    ScriptedUi ui;
     service::ServiceControl control(p, ui, "/opt/ovrinsms/");
 
     ASSERT_TRUE(control.install_and_start(true));
@@ -113,6 +123,25 @@ TEST(SystemdServiceControl, PolkitRefusalsAndTheElevatedRelaunch) {
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, service::kElevationPrompt);
     EXPECT_EQ(p.services->open_handles(), 0);
+}
+
+// systemd runs a start job a moment after StartUnit returns: a start only
+// queued is already a start pending, so "service start" succeeds, and a stop
+// cancels it.
+TEST(SystemdServiceControl, AQueuedStartIsAStartPending) {
+    SystemdPlatform s;
+    if (!s.bus->ok()) GTEST_SKIP() << s.bus->error();
+    service::ServiceControl control(s.p, s.ui, "/opt/ovrinsms/");
+    ASSERT_TRUE(control.install_and_start(true));
+    control.stop(true);
+    ASSERT_FALSE(s.both_running());
+    s.bus->queue_starts(true);
+    control.start(true);
+    EXPECT_TRUE(s.ui.texts().empty());
+    EXPECT_TRUE(s.both_running());
+    control.stop(true);
+    EXPECT_FALSE(s.both_running());
+    EXPECT_EQ(s.bus->unit("OvrinMMSC.service").job, "");
 }
 
 }  // namespace

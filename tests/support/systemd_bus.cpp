@@ -34,19 +34,6 @@ std::string unit_path(const std::string& unit) {
     return p;
 }
 
-std::string unit_from_path(const char* path) {
-    std::string s = path + strlen(kUnitPrefix), u;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '_' && i + 2 < s.size()) {
-            u += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            u += s[i];
-        }
-    }
-    return u;
-}
-
 bool alive(const SystemdBus::Unit& u) { return u.active != "inactive" && u.active != "failed"; }
 
 int reply_empty(sd_bus_message* m) { return sd_bus_reply_method_return(m, ""); }
@@ -97,7 +84,6 @@ SystemdBus::SystemdBus(std::string unit_dir) : unit_dir_(std::move(unit_dir)) {
     if (r >= 0) r = sd_bus_start(bus_);
     if (r >= 0) r = sd_bus_request_name(bus_, "org.freedesktop.systemd1", 0);
     if (r >= 0) r = sd_bus_add_object(bus_, nullptr, "/org/freedesktop/systemd1", &SystemdBus::on_manager, this);
-    if (r >= 0) r = sd_bus_add_fallback(bus_, nullptr, "/org/freedesktop/systemd1/unit", &SystemdBus::on_unit, this);
     if (r < 0) {
         error_ = std::string("the scripted manager cannot join the bus: ") + strerror(-r);
         return;
@@ -135,6 +121,11 @@ void SystemdBus::hold_starts(bool on) {
     hold_starts_ = on;
 }
 
+void SystemdBus::queue_starts(bool on) {
+    std::lock_guard lock(mu_);
+    queue_starts_ = on;
+}
+
 void SystemdBus::set_unit(const std::string& unit, const Unit& u) {
     std::lock_guard lock(mu_);
     units_[unit] = u;
@@ -153,10 +144,6 @@ std::vector<std::string> SystemdBus::calls() {
 
 int SystemdBus::on_manager(sd_bus_message* m, void* self, sd_bus_error* err) {
     return static_cast<SystemdBus*>(self)->manager_call(m, err);
-}
-
-int SystemdBus::on_unit(sd_bus_message* m, void* self, sd_bus_error* err) {
-    return static_cast<SystemdBus*>(self)->unit_call(m, err);
 }
 
 // Units with a file in the unit directory are loaded; a running unit whose
@@ -183,19 +170,28 @@ int SystemdBus::manager_call(sd_bus_message* m, sd_bus_error* err) {
     std::string member = sd_bus_message_get_member(m);
     std::lock_guard lock(mu_);
     const char* arg = nullptr;
+    std::vector<std::string> listed;
     if (member == "LoadUnit" || member == "StartUnit" || member == "StopUnit") {
         if (sd_bus_message_read(m, "s", &arg) < 0) return sd_bus_error_set(err, SD_BUS_ERROR_INVALID_ARGS, "bad");
+    } else if (member == "ListUnitsByNames") {
+        char** names = nullptr;
+        if (sd_bus_message_read_strv(m, &names) < 0) return sd_bus_error_set(err, SD_BUS_ERROR_INVALID_ARGS, "bad");
+        for (char** n = names; *n; ++n) listed.push_back(*n);
+        for (char** n = names; *n; ++n) free(*n);
+        free(names);
     } else if (member == "EnableUnitFiles" || member == "DisableUnitFiles") {
         if (sd_bus_message_enter_container(m, 'a', "s") < 0 || sd_bus_message_read(m, "s", &arg) < 0)
             return sd_bus_error_set(err, SD_BUS_ERROR_INVALID_ARGS, "bad");
         sd_bus_message_exit_container(m);
     }
     std::string unit = arg ? arg : "";
+    for (const auto& n : listed) unit += (unit.empty() ? "" : " ") + n;
     calls_.push_back(unit.empty() ? member : member + " " + unit);
     if (refused_.count(member))
         return sd_bus_error_set(err, SD_BUS_ERROR_INTERACTIVE_AUTHORIZATION_REQUIRED, "Interactive authentication required.");
 
     if (member == "LoadUnit") return sd_bus_reply_method_return(m, "o", unit_path(unit).c_str());
+    if (member == "ListUnitsByNames") return list_units_locked(m, listed);
     if (member == "Reload") {
         reload_locked();
         return reply_empty(m);
@@ -207,11 +203,16 @@ int SystemdBus::manager_call(sd_bus_message* m, sd_bus_error* err) {
         if (member == "StartUnit") {
             if (u.load == "masked") return sd_bus_error_setf(err, "org.freedesktop.systemd1.UnitMasked", "Unit %s is masked.", unit.c_str());
             if (u.load != "loaded") return sd_bus_error_setf(err, "org.freedesktop.systemd1.NoSuchUnit", "Unit %s not found.", unit.c_str());
-            u.active = hold_starts_ ? "activating" : "active";
-            u.sub = hold_starts_ ? "start" : "running";
+            if (queue_starts_) {
+                u.job = "start";
+            } else {
+                u.active = hold_starts_ ? "activating" : "active";
+                u.sub = hold_starts_ ? "start" : "running";
+            }
         } else {
             u.active = "inactive";
             u.sub = "dead";
+            u.job.clear();  // the stop replaces a queued start
             if (u.load == "not-found") units_.erase(it);
         }
         return sd_bus_reply_method_return(m, "o", "/org/freedesktop/systemd1/job/1");
@@ -224,18 +225,23 @@ int SystemdBus::manager_call(sd_bus_message* m, sd_bus_error* err) {
     return 0;
 }
 
-int SystemdBus::unit_call(sd_bus_message* m, sd_bus_error* err) {
-    if (!sd_bus_message_is_method_call(m, "org.freedesktop.DBus.Properties", "Get")) return 0;
-    const char* iface = nullptr;
-    const char* prop = nullptr;
-    if (sd_bus_message_read(m, "ss", &iface, &prop) < 0) return sd_bus_error_set(err, SD_BUS_ERROR_INVALID_ARGS, "bad");
-    std::lock_guard lock(mu_);
-    auto it = units_.find(unit_from_path(sd_bus_message_get_path(m)));
-    Unit u = it == units_.end() ? Unit{} : it->second;
-    std::string p = prop;
-    const std::string* v = p == "LoadState" ? &u.load : p == "ActiveState" ? &u.active : p == "SubState" ? &u.sub : nullptr;
-    if (!v) return sd_bus_error_set(err, SD_BUS_ERROR_UNKNOWN_PROPERTY, "Unknown property");
-    return sd_bus_reply_method_return(m, "v", "s", v->c_str());
+// Every unit named, loaded or not, as systemd loads each to answer: (name,
+// description, load, active, sub, following, path, job id, type, path).
+int SystemdBus::list_units_locked(sd_bus_message* m, const std::vector<std::string>& names) {
+    sd_bus_message* reply = nullptr;
+    int r = sd_bus_message_new_method_return(m, &reply);
+    if (r >= 0) r = sd_bus_message_open_container(reply, 'a', "(ssssssouso)");
+    for (size_t i = 0; r >= 0 && i < names.size(); ++i) {
+        auto it = units_.find(names[i]);
+        Unit u = it == units_.end() ? Unit{} : it->second;
+        r = sd_bus_message_append(reply, "(ssssssouso)", names[i].c_str(), names[i].c_str(), u.load.c_str(),
+                                  u.active.c_str(), u.sub.c_str(), "", unit_path(names[i]).c_str(), u.job.empty() ? 0u : 1u,
+                                  u.job.c_str(), u.job.empty() ? "/" : "/org/freedesktop/systemd1/job/1");
+    }
+    if (r >= 0) r = sd_bus_message_close_container(reply);
+    if (r >= 0) r = sd_bus_send(nullptr, reply, nullptr);
+    sd_bus_message_unref(reply);
+    return r < 0 ? r : 1;
 }
 
 }  // namespace ovr::test

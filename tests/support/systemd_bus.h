@@ -1,7 +1,8 @@
 // A private D-Bus session daemon with a scripted org.freedesktop.systemd1 on
 // it, so the real sd-bus code of the service manager runs against a real bus.
-// The script keeps unit states, learns units from the unit directory on
-// Reload as systemd does, logs the calls, and refuses those it is told to.
+// The script keeps unit states (answered by ListUnitsByNames), learns units
+// from the unit directory on Reload as systemd does, logs the calls, and
+// refuses those it is told to.
 #pragma once
 
 #include <atomic>
@@ -19,10 +20,14 @@ namespace ovr::test {
 class SystemdBus {
 public:
     struct Unit {
+        Unit() = default;
+        Unit(std::string l, std::string a, std::string s, bool e, std::string j = {})
+            : load(std::move(l)), active(std::move(a)), sub(std::move(s)), enabled(e), job(std::move(j)) {}
         std::string load = "not-found";   // LoadState
         std::string active = "inactive";  // ActiveState
         std::string sub = "dead";         // SubState
         bool enabled = false;
+        std::string job;                  // the type of the job queued for it ("start", ...), if any
     };
 
     // Starts the daemon and the scripted manager; `unit_dir` is what Reload
@@ -40,6 +45,9 @@ public:
     void refuse(const std::string& method);
     // A started unit stays "activating" instead of becoming "active".
     void hold_starts(bool on);
+    // StartUnit only queues its job, as systemd does for a moment: the unit
+    // stays as it was with a "start" job.
+    void queue_starts(bool on);
     void set_unit(const std::string& unit, const Unit& u);
     Unit unit(const std::string& unit);
     // "Method arg" per call, in order.
@@ -47,9 +55,8 @@ public:
 
 private:
     static int on_manager(sd_bus_message* m, void* self, sd_bus_error* err);
-    static int on_unit(sd_bus_message* m, void* self, sd_bus_error* err);
     int manager_call(sd_bus_message* m, sd_bus_error* err);
-    int unit_call(sd_bus_message* m, sd_bus_error* err);
+    int list_units_locked(sd_bus_message* m, const std::vector<std::string>& names);
     void reload_locked();
     void serve();
 
@@ -64,6 +71,7 @@ private:
     std::map<std::string, Unit> units_;
     std::set<std::string> refused_;
     bool hold_starts_ = false;
+    bool queue_starts_ = false;
     std::vector<std::string> calls_;
 };
 

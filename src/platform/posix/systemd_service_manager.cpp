@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "platform/dynlib.h"
 #include "platform/fs.h"
@@ -82,6 +83,32 @@ std::string one_line(const std::string& s) {
     return out;
 }
 
+// What a look at a unit tells: its LoadState, ActiveState and the type of
+// the job queued for it. A unit systemd gave no answer for reads as one
+// without a file.
+struct UnitState {
+    std::string load = "not-found", active = "inactive", job;
+    bool known() const { return load != "not-found"; }
+    // systemd runs a StartUnit job a moment after the call returns: till
+    // then the unit is still "inactive" with a "start" job, which is a start
+    // pending, as a Windows service is the moment StartService returns.
+    bool start_queued() const { return job == "start" && (active == "inactive" || active == "failed"); }
+    bool alive() const {
+        return (active != "inactive" && active != "failed" && !active.empty()) || start_queued();
+    }
+    // Its file is gone but it still runs: the counterpart of a service
+    // marked for deletion, gone once it stops.
+    bool marked_for_delete() const { return !known() && alive(); }
+    // A service opens while it has its unit file, or runs on without it.
+    bool opens() const { return known() || alive(); }
+    ServiceState service_state() const {
+        if (active == "activating" || start_queued()) return ServiceState::StartPending;
+        if (active == "deactivating") return ServiceState::StopPending;
+        if (alive()) return ServiceState::Running;  // active, reloading, refreshing
+        return ServiceState::Stopped;
+    }
+};
+
 class Bus {
 public:
     explicit Bus(std::string address) : address_(std::move(address)) {}
@@ -92,6 +119,7 @@ public:
         if (bus_ && sd_bus_is_open(bus_) > 0) return 0;
         sd_bus_flush_close_unref(bus_);
         bus_ = nullptr;
+        present_ = false;  // a new connection asks again
         int r;
         if (address_.empty()) {
             r = sd_bus_open_system(&bus_);
@@ -110,36 +138,61 @@ public:
         return 0;
     }
 
-    // systemd is on the bus at all (a container's bus may have none).
+    // systemd is on the bus at all (a container's bus may have none). Asked
+    // once per connection; a call finding systemd gone asks again.
     uint32_t systemd_present() {
+        if (present_) return 0;
         BusError err;
         Reply reply;
         int r = sd_bus_call_method(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                                    "NameHasOwner", &err.e, &reply.m, "s", kDest);
-        if (r < 0) return map_error(err.e, r);
+        if (r < 0) return failed(err, r);
         int has = 0;
         if (sd_bus_message_read(reply.m, "b", &has) < 0 || !has) return kErrorCallNotImplemented;
+        present_ = true;
         return 0;
     }
 
-    uint32_t property(const std::string& path, const char* name, std::string& value) {
+    // The states of the units in one ListUnitsByNames call, which loads
+    // each unit as LoadUnit would. systemd answers in the order asked and
+    // skips names it finds invalid, so rows are matched by name then.
+    uint32_t list_units(const std::vector<std::string>& units, std::vector<UnitState>& states) {
+        states.assign(units.size(), UnitState{});
         BusError err;
-        char* s = nullptr;
-        int r = sd_bus_get_property_string(bus_, kDest, path.c_str(), kUnitIface, name, &err.e, &s);
-        if (r < 0) return map_error(err.e, r);
-        value = s ? s : "";
-        free(s);
-        return 0;
-    }
-
-    uint32_t load_unit(const std::string& unit, std::string& path) {
-        BusError err;
+        Reply call;
         Reply reply;
-        int r = sd_bus_call_method(bus_, kDest, kPath, kManagerIface, "LoadUnit", &err.e, &reply.m, "s", unit.c_str());
-        if (r < 0) return map_error(err.e, r);
-        const char* p = nullptr;
-        if (sd_bus_message_read(reply.m, "o", &p) < 0 || !p) return kErrorServiceSpecificError;
-        path = p;
+        std::vector<const char*> names;
+        for (const auto& u : units) names.push_back(u.c_str());
+        names.push_back(nullptr);
+        int r = sd_bus_message_new_method_call(bus_, &call.m, kDest, kPath, kManagerIface, "ListUnitsByNames");
+        if (r >= 0) r = sd_bus_message_append_strv(call.m, const_cast<char**>(names.data()));
+        if (r < 0) return kErrorServiceSpecificError;
+        r = sd_bus_call(bus_, call.m, 0, &err.e, &reply.m);
+        if (r < 0) return failed(err, r);
+        std::vector<std::pair<std::string, UnitState>> rows;
+        if (sd_bus_message_enter_container(reply.m, 'a', "(ssssssouso)") < 0) return kErrorServiceSpecificError;
+        // No more rows than names asked for are read.
+        while (rows.size() < units.size()) {
+            const char *id, *description, *load, *active, *sub, *following, *path, *job_type, *job_path;
+            uint32_t job_id;
+            r = sd_bus_message_read(reply.m, "(ssssssouso)", &id, &description, &load, &active, &sub, &following,
+                                    &path, &job_id, &job_type, &job_path);
+            if (r < 0) return kErrorServiceSpecificError;
+            if (r == 0) break;
+            UnitState u;
+            u.load = load;
+            u.active = active;
+            u.job = job_type;
+            rows.emplace_back(id, std::move(u));
+        }
+        for (size_t i = 0; i < units.size(); ++i) {
+            if (rows.size() == units.size()) {
+                states[i] = rows[i].second;
+                continue;
+            }
+            for (const auto& [id, u] : rows)
+                if (id == units[i]) states[i] = u;
+        }
         return 0;
     }
 
@@ -148,14 +201,14 @@ public:
         Reply reply;
         int r = sd_bus_call_method(bus_, kDest, kPath, kManagerIface, method, &err.e, &reply.m, "ss", unit.c_str(),
                                    "replace");
-        return r < 0 ? map_error(err.e, r) : 0;
+        return r < 0 ? failed(err, r) : 0;
     }
 
     uint32_t reload() {
         BusError err;
         Reply reply;
         int r = sd_bus_call_method(bus_, kDest, kPath, kManagerIface, "Reload", &err.e, &reply.m, "");
-        return r < 0 ? map_error(err.e, r) : 0;
+        return r < 0 ? failed(err, r) : 0;
     }
 
     // EnableUnitFiles(as files, b runtime, b force) or
@@ -171,12 +224,21 @@ public:
         if (r >= 0 && enable) r = sd_bus_message_append(call.m, "b", 1);
         if (r < 0) return kErrorServiceSpecificError;
         r = sd_bus_call(bus_, call.m, 0, &err.e, &reply.m);
-        return r < 0 ? map_error(err.e, r) : 0;
+        return r < 0 ? failed(err, r) : 0;
     }
 
 private:
+    // The error number of a failed call; one that finds no systemd makes the
+    // next open ask whether it is there.
+    uint32_t failed(const BusError& err, int r) {
+        uint32_t e = map_error(err.e, r);
+        if (e == kErrorCallNotImplemented) present_ = false;
+        return e;
+    }
+
     std::string address_;
     sd_bus* bus_ = nullptr;
+    bool present_ = false;
 };
 
 struct Shared {
@@ -190,21 +252,19 @@ struct Shared {
     std::string unit_file(const std::string& service) const { return opts.unit_dir + unit_name(service); }
     // Install and removal write the unit directory: that is the rights test.
     bool may_write() const { return ::access(opts.unit_dir.c_str(), W_OK) == 0; }
-};
-
-struct UnitState {
-    std::string load, active, sub;
-    bool known() const { return load != "not-found"; }
-    bool alive() const { return active != "inactive" && active != "failed" && !active.empty(); }
-    // Its file is gone but it still runs: the counterpart of a service
-    // marked for deletion, gone once it stops.
-    bool marked_for_delete() const { return !known() && alive(); }
+    // One unit's state. Call with the lock.
+    uint32_t read_state(const std::string& service, UnitState& u) {
+        if (uint32_t e = bus.connect()) return e;
+        std::vector<UnitState> states;
+        if (uint32_t e = bus.list_units({unit_name(service)}, states)) return e;
+        u = states[0];
+        return 0;
+    }
 };
 
 class SystemdService final : public ServiceHandle {
 public:
-    SystemdService(std::shared_ptr<Shared> s, std::string name, std::string path)
-        : s_(std::move(s)), name_(std::move(name)), path_(std::move(path)) {
+    SystemdService(std::shared_ptr<Shared> s, std::string name) : s_(std::move(s)), name_(std::move(name)) {
         ++s_->handles;
     }
     ~SystemdService() override { --s_->handles; }
@@ -218,7 +278,7 @@ public:
     uint32_t start() override {
         std::lock_guard lock(s_->mu);
         UnitState u;
-        if (uint32_t e = read_state(u)) return e;
+        if (uint32_t e = s_->read_state(name_, u)) return e;
         if (u.marked_for_delete()) return kErrorServiceMarkedForDelete;
         if (!u.known()) return kErrorServiceDoesNotExist;
         if (u.load == "masked") return kErrorServiceDisabled;
@@ -229,7 +289,7 @@ public:
     uint32_t send_stop() override {
         std::lock_guard lock(s_->mu);
         UnitState u;
-        if (uint32_t e = read_state(u)) return e;
+        if (uint32_t e = s_->read_state(name_, u)) return e;
         if (!u.alive()) return kErrorServiceNotActive;
         return s_->bus.unit_job("StopUnit", unit_name(name_));
     }
@@ -237,11 +297,8 @@ public:
     uint32_t query(ServiceState& state) override {
         std::lock_guard lock(s_->mu);
         UnitState u;
-        if (uint32_t e = read_state(u)) return e;
-        if (u.active == "activating") state = ServiceState::StartPending;
-        else if (u.active == "deactivating") state = ServiceState::StopPending;
-        else if (u.alive()) state = ServiceState::Running;  // active, reloading, refreshing
-        else state = ServiceState::Stopped;
+        if (uint32_t e = s_->read_state(name_, u)) return e;
+        state = u.service_state();
         return 0;
     }
 
@@ -251,7 +308,7 @@ public:
     uint32_t remove() override {
         std::lock_guard lock(s_->mu);
         UnitState u;
-        if (uint32_t e = read_state(u)) return e;
+        if (uint32_t e = s_->read_state(name_, u)) return e;
         if (u.marked_for_delete()) return kErrorServiceMarkedForDelete;
         if (!s_->may_write()) return kErrorAccessDenied;
         if (uint32_t e = s_->bus.unit_files(false, unit_name(name_))) return e;
@@ -271,16 +328,8 @@ public:
     }
 
 private:
-    uint32_t read_state(UnitState& u) {
-        if (uint32_t e = s_->bus.connect()) return e;
-        if (uint32_t e = s_->bus.property(path_, "LoadState", u.load)) return e;
-        if (uint32_t e = s_->bus.property(path_, "ActiveState", u.active)) return e;
-        return 0;
-    }
-
     std::shared_ptr<Shared> s_;
     std::string name_;
-    std::string path_;
 };
 
 class SystemdManagerHandle final : public ManagerHandle {
@@ -290,37 +339,28 @@ public:
 
     std::unique_ptr<ServiceHandle> open_service(const std::string& name, uint32_t access, uint32_t& error) override {
         std::lock_guard lock(s_->mu);
-        std::string path;
         UnitState u;
-        error = lookup(name, path, u);
-        if (error == 0 && !u.known() && !u.marked_for_delete()) error = kErrorServiceDoesNotExist;
+        error = s_->read_state(name, u);
+        if (error == 0 && !u.opens()) error = kErrorServiceDoesNotExist;
         if (error == 0 && (access & ~kServiceReadBits) && !s_->may_write()) error = kErrorAccessDenied;
         if (error) return nullptr;
-        return std::make_unique<SystemdService>(s_, name, path);
+        return std::make_unique<SystemdService>(s_, name);
     }
 
     std::unique_ptr<ServiceHandle> create_service(const std::string& name, const ServiceConfig& cfg, uint32_t,
                                                   uint32_t& error) override {
         std::lock_guard lock(s_->mu);
-        std::string path;
         UnitState u;
-        error = lookup(name, path, u);
+        error = s_->read_state(name, u);
         if (error == 0 && u.known()) error = kErrorServiceExists;
         if (error) return nullptr;
-        auto svc = std::make_unique<SystemdService>(s_, name, path);
+        auto svc = std::make_unique<SystemdService>(s_, name);
         error = svc->write_and_load(cfg);
         if (error) return nullptr;
         return svc;
     }
 
 private:
-    uint32_t lookup(const std::string& name, std::string& path, UnitState& u) {
-        if (uint32_t e = s_->bus.connect()) return e;
-        if (uint32_t e = s_->bus.load_unit(unit_name(name), path)) return e;
-        if (uint32_t e = s_->bus.property(path, "LoadState", u.load)) return e;
-        return s_->bus.property(path, "ActiveState", u.active);
-    }
-
     std::shared_ptr<Shared> s_;
 };
 
@@ -339,6 +379,22 @@ public:
         return std::make_unique<SystemdManagerHandle>(s_);
     }
     int open_handles() const override { return s_->handles.load(); }
+
+    // Every unit in one call: the Status page asks about both services
+    // several times a tick.
+    std::vector<ServiceLook> look(const std::vector<std::string>& names) override {
+        std::vector<ServiceLook> out(names.size());
+        std::vector<std::string> units;
+        for (const auto& n : names) units.push_back(unit_name(n));
+        std::vector<UnitState> states;
+        std::lock_guard lock(s_->mu);
+        if (s_->bus.connect() || s_->bus.systemd_present() || s_->bus.list_units(units, states)) return out;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (!states[i].opens()) continue;
+            out[i] = {true, true, states[i].service_state()};
+        }
+        return out;
+    }
 
 private:
     std::shared_ptr<Shared> s_;
