@@ -18,6 +18,7 @@
 #include "gateway.h"
 #include "platform/dynlib.h"
 #include "platform/fs.h"
+#include "listeners.h"
 #include "queue_work.h"
 #include "samples.h"
 #include "two_way.h"
@@ -81,9 +82,19 @@ int run_service(gwsim::Role role) {
         return 1;
     }
     config::Directories dirs = config::resolve_directories();
+    config::IniPaths ini = config::ini_paths_for(dirs);
+    // Bound before the block is published, so a taken port shows at once.
+    std::unique_ptr<gwsim::Listeners> listeners;
+    if (gwsim::listening_wanted()) {
+        platform::start_network();
+        listeners = std::make_unique<gwsim::Listeners>(gwsim::ports_for(role, ini), gwsim::listen_address(ini), dirs,
+                                                       *p.clock);
+        listeners->start();
+    }
     gwsim::QueueWork work(role, *p.clock, dirs, p.sim_root);
     gwsim::Gateway gw(role, p, dirs, std::move(host));
     gw.on_tick = [&work](gwsim::Gateway&, bool woken) { work.tick(woken); };
+    gw.port_unavailable = [&listeners](size_t byte) { return listeners && listeners->unavailable(byte); };
     return gw.run();
 }
 
