@@ -36,6 +36,7 @@ constexpr const char* kUsage =
     "  ovrinsms-gwsim run sms|mmsc\n"
     "  ovrinsms-gwsim ctl port-conflict sms-web|sms-smpp|mmsc-mm7|mmsc-smpp on|off\n"
     "  ovrinsms-gwsim ctl modem-error NAME [TEXT]     (no TEXT removes the error file)\n"
+    "  ovrinsms-gwsim ctl route-error ROUTE [TEXT]    (the MMS route's connection error; no TEXT removes it)\n"
     "  ovrinsms-gwsim ctl event error|warning|info TEXT\n"
     "  ovrinsms-gwsim ctl rights on|off               (administrative rights)\n"
     "  ovrinsms-gwsim ctl elevation on|off            (elevation possible)\n"
@@ -45,6 +46,7 @@ constexpr const char* kUsage =
     "  ovrinsms-gwsim ctl scan MS                     (scan the queues this often unwoken, default 5000)\n"
     "  ovrinsms-gwsim ctl fail sms|mmsc TEXT [RETRIES] (retry with TEXT as the error; give up after RETRIES)\n"
     "  ovrinsms-gwsim ctl fail sms|mmsc off\n"
+    "  ovrinsms-gwsim ctl log-after-delete on|off     (delete a worked file before logging its result)\n"
     "  ovrinsms-gwsim ctl receive sms [plain|ucs2|gsm7|all]  (drop received SMS samples, default all)\n"
     "  ovrinsms-gwsim ctl receive mms                 (drop a received MMS sample)\n"
     "  ovrinsms-gwsim ctl receive sms --from N --to N --text T  (one SMS through the keyword table)\n";
@@ -130,9 +132,11 @@ int ctl(const std::vector<std::string>& a) {
         if (block) block->data()[second ? service::kSecondPortByte : service::kFirstPortByte] = on ? 1 : 0;
         return 0;
     }
-    if (cmd == "modem-error") {
-        if (a.size() < 2 || a.size() > 3 || a[1].empty()) return usage("modem-error NAME [TEXT]");
-        std::string path = service::modem_error_path(dirs.private_data, a[1]);
+    if (cmd == "modem-error" || cmd == "route-error") {
+        bool route = cmd == "route-error";
+        if (a.size() < 2 || a.size() > 3 || a[1].empty()) return usage(cmd + (route ? " ROUTE [TEXT]" : " NAME [TEXT]"));
+        std::string path =
+            service::modem_error_path(dirs.private_data, route ? gwsim::route_error_name(a[1]) : a[1]);
         if (a.size() == 2) {
             platform::fs::remove_file(path);
             return platform::fs::exists(path) ? 1 : 0;
@@ -193,6 +197,10 @@ int ctl(const std::vector<std::string>& a) {
         bool ok = cmd == "delay" ? gwsim::write_delay(p.sim_root, static_cast<uint32_t>(n))
                                  : gwsim::write_scan_interval(p.sim_root, static_cast<uint32_t>(n));
         return ok ? 0 : 1;
+    }
+    if (cmd == "log-after-delete") {
+        if (a.size() != 2 || !parse_on_off(a[1], on)) return usage("log-after-delete on|off");
+        return gwsim::write_log_after_delete(p.sim_root, on) ? 0 : 1;
     }
     if (cmd == "fail") {
         if (a.size() < 3 || a.size() > 4 || (a[1] != "sms" && a[1] != "mmsc"))
