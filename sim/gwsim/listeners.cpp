@@ -386,7 +386,7 @@ void Listeners::serve() {
             connections_.erase(connections_.begin() + static_cast<std::ptrdiff_t>(i));
             fds.erase(fds.begin() + static_cast<std::ptrdiff_t>(first + i));
         }
-        if (now >= next_retry_) bind_missing();
+        if (now >= next_retry_ || retry_soon_.exchange(false)) bind_missing();
     }
 }
 

@@ -5,7 +5,8 @@
 // them (the services take new ports when restarted). A port that cannot be
 // bound (another program holds it) is reported through `unavailable`, which
 // the gateway publishes as the block's port-in-use byte, and is tried again
-// every few seconds, so the byte clears once the port is free.
+// every few seconds (and when the service is woken), so the byte clears once
+// the port is free.
 //
 // The web interface serves one small page. While `WebAuth` is on it asks
 // for an HTTP Basic login, checked against the user file on each request:
@@ -79,6 +80,9 @@ public:
     void start();
     void stop();
 
+    // Tries the ports not bound yet at the next pass, not after the wait.
+    void retry_soon() { retry_soon_.store(true); }
+
     // True while the port of that byte is not bound (false for no port).
     bool unavailable(size_t flag_byte) const;
     // The bound port of that kind, 0 when none is bound.
@@ -104,6 +108,7 @@ private:
     uint64_t next_retry_ = 0;
     int wake_[2] = {-1, -1};
     std::atomic<bool> stop_{false};
+    std::atomic<bool> retry_soon_{false};
     std::thread thread_;
 };
 

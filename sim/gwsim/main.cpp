@@ -95,7 +95,10 @@ int run_service(gwsim::Role role) {
     }
     gwsim::QueueWork work(role, *p.clock, dirs, p.sim_root);
     gwsim::Gateway gw(role, p, dirs, std::move(host));
-    gw.on_tick = [&work](gwsim::Gateway&, bool woken) { work.tick(woken); };
+    gw.on_tick = [&work, &listeners](gwsim::Gateway&, bool woken) {
+        work.tick(woken);
+        if (woken && listeners) listeners->retry_soon();
+    };
     gw.port_unavailable = [&listeners](size_t byte) { return listeners && listeners->unavailable(byte); };
     return gw.run();
 }
