@@ -92,6 +92,7 @@ const std::map<std::string, std::vector<std::string>> kPrints{
       "Service is Active", "Simulated GSM Modem\n", "information: Modem successfully tested!"}},
     {"Two-way keywords and the MM7 receiver",
      {"keyword ECHO", "command exited 0", "Connected to server", "using SSL/TLS"}},
+    {"The simulated web interface", {"401\n200\n"}},
     {"Network modem devices",
      {"HTTP/1.0 200 OK", "DeviceName: Ovrin Phone\n", "OvrinSMSModem - Ovrin Phone 2\t127.0.0.1:", "DeviceName: Ovrin Phone 2\n"}},
 };
