@@ -5,7 +5,10 @@
 // logs still ends the test "OK".
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <functional>
+#include <memory>
 
 #include "config/directories.h"
 #include "pages/test_message.h"
@@ -51,14 +54,24 @@ struct Gateway {
     }
 };
 
-bool eventually(const std::function<bool()>& cond, uint32_t deadline_ms = 15000) {
-    platform::SystemClock clock;
-    for (uint64_t end = clock.tick_ms() + deadline_ms; !cond();) {
-        if (clock.tick_ms() > end) return false;
-        clock.sleep_ms(50);
+// The Test Message page of a console on the gateway, in this process; its
+// browser only records what it is asked to open (<sim root>desktop.log).
+struct ConsolePage {
+    platform::Platform p;
+    ScriptedUi ui;
+    pages::Context ctx;
+    std::unique_ptr<pages::TestMessagePage> page;
+    explicit ConsolePage(Gateway& g) {
+        setenv("OVRINSMS_SIM_DESKTOP", "record", 1);
+        p = platform::make_sim_platform(g.sim, std::make_shared<platform::SystemClock>());
+        unsetenv("OVRINSMS_SIM_DESKTOP");
+        ctx.dirs = g.dirs;
+        ctx.ini = config::ini_paths_for(g.dirs);
+        ctx.ui = &ui;
+        ctx.platform = &p;
+        page = std::make_unique<pages::TestMessagePage>(ctx, false, bin_path(""));
     }
-    return true;
-}
+};
 
 std::string status_line(const std::string& reply) { return reply.substr(0, reply.find("\r\n")); }
 
@@ -90,27 +103,25 @@ TEST(GatewayListeners, AUserAddedOnTheCommandLineLogsInToTheWebInterface) {
     EXPECT_TRUE(eventually([&] { return (ok = talk(g.web, get_request("alice", "s3cret"))).connected; }));
     EXPECT_EQ(status_line(ok.reply), "HTTP/1.0 200 OK") << ok.reply;
     EXPECT_EQ(status_line(talk(g.web, get_request("alice", "wrong")).reply), "HTTP/1.0 401 Unauthorized");
-    // The button's address is where the service listens.
-    r = g.ctl({"server", "open-web", "--print"});
-    EXPECT_EQ(r.out, "http://127.0.0.1:" + std::to_string(g.web) + "/\n") << r.err;
+    // "Test Using Web Interface" sends the browser where the service listens,
+    // and it asks for the login.
+    ConsolePage console(g);
+    console.page->press_web();
+    std::string url = "http://127.0.0.1:" + std::to_string(g.web) + "/";
+    EXPECT_EQ(read_text(g.sim + "desktop.log"), "open " + url + "\n");
+    EXPECT_EQ(status_line(talk(g.web, get_request()).reply), "HTTP/1.0 401 Unauthorized");
 }
 
 TEST(GatewayListeners, ARouteErrorReachesTheTestMessagePagesMmsLineUntilItClears) {
     Gateway g;
     g.install(g.web);
     ASSERT_EQ(g.gwsim({"ctl", "route-error", "ovrinsmslite", "Connection refused by MMSC"}).status, 0);
-    platform::Platform p = platform::make_sim_platform(g.sim, std::make_shared<platform::SystemClock>());
-    ScriptedUi ui;
-    pages::Context ctx;
-    ctx.dirs = g.dirs;
-    ctx.ini = config::ini_paths_for(g.dirs);
-    ctx.ui = &ui;
-    ctx.platform = &p;
-    pages::TestMessagePage page(ctx, false, bin_path(""));
+    ConsolePage console(g);
+    pages::TestMessagePage& page = *console.page;
     page.set_phone_number("+15551234");
     page.tick();
     page.press_send_mms();
-    ASSERT_TRUE(ctx.tests.mms.pending) << (ui.boxes.empty() ? "" : ui.boxes.back().text);
+    ASSERT_TRUE(console.ctx.tests.mms.pending) << (console.ui.boxes.empty() ? "" : console.ui.boxes.back().text);
     auto shows = [&](const std::string& first) {
         return eventually([&] {
             page.tick();

@@ -42,15 +42,6 @@ struct Site {
     }
 };
 
-bool eventually(const std::function<bool()>& cond) {
-    platform::SystemClock real;
-    for (uint64_t end = real.tick_ms() + 5000; !cond();) {
-        if (real.tick_ms() > end) return false;
-        real.sleep_ms(10);
-    }
-    return true;
-}
-
 std::string status_line(const std::string& reply) { return reply.substr(0, reply.find("\r\n")); }
 
 TEST(ListenerPorts, FollowTheServerPageRulesAndStayOnLoopback) {

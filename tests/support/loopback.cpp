@@ -89,6 +89,15 @@ Exchange talk(uint16_t port, const std::string& request, int limit_ms) {
     return ex;
 }
 
+bool eventually(const std::function<bool()>& cond, uint32_t deadline_ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadline_ms);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        poll(nullptr, 0, 25);
+    }
+    return true;
+}
+
 std::string get_request(const std::string& user, const std::string& password) {
     std::string r = "GET / HTTP/1.0\r\nHost: 127.0.0.1\r\n";
     if (!user.empty()) r += "Authorization: Basic " + base64(user + ":" + password) + "\r\n";

@@ -1,8 +1,10 @@
 // Test helpers for servers on loopback: a free port, a listening socket that
-// holds a port, and one whole exchange with a server.
+// holds a port, one whole exchange with a server, and waiting on the real
+// clock for programs that run on it.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace ovr::test {
@@ -37,5 +39,9 @@ Exchange talk(uint16_t port, const std::string& request, int limit_ms = 5000);
 // "GET / HTTP/1.0" with an "Authorization: Basic" header when `user` is not
 // empty.
 std::string get_request(const std::string& user = {}, const std::string& password = {});
+
+// Polls the condition every 25 ms of real time until it holds (true) or
+// the deadline passes (false).
+bool eventually(const std::function<bool()>& cond, uint32_t deadline_ms = 10000);
 
 }  // namespace ovr::test
