@@ -94,6 +94,13 @@ std::string page(const char* title, const std::string& text) {
 
 }  // namespace
 
+std::string port_in_use_text(const ListenPort& port) {
+    const char* what = port.kind == PortKind::Web    ? "web interface"
+                       : port.kind == PortKind::Smpp ? "SMPP server"
+                                                     : "MM7/EAIF";
+    return std::string("The ") + what + " port " + std::to_string(port.port) + " is already in use.";
+}
+
 std::vector<ListenPort> ports_for(Role role, const config::IniPaths& ini) {
     pages::ServerPorts p = pages::load_server_ports(ini);
     std::vector<ListenPort> out;
@@ -149,7 +156,8 @@ std::string answer_web_request(std::string_view head, const config::Directories&
     config::IniPaths ini = config::ini_paths_for(dirs);
     std::string who;
     if (config::read_yes(ini.rirer, "RIRER", "WebAuth", "Yes")) {
-        const std::string challenge = std::string("WWW-Authenticate: Basic realm=\"") + kRealm + "\", charset=\"UTF-8\"\r\n";
+        const std::string challenge =
+            std::string("WWW-Authenticate: Basic realm=\"") + kRealm + "\", charset=\"UTF-8\"\r\n";
         std::string user, password;
         if (!basic_credentials(head, user, password))
             return response("401 Unauthorized", page("Login required", "<p>Log in with a web user account.</p>\n"),
@@ -332,9 +340,9 @@ bool Listeners::on_readable(Connection& c) {
         size_t from = c.in.size() < 3 ? 0 : c.in.size() - 3;
         // Kept: at most one byte past the limit, which tells a head too large.
         c.in.append(buf, std::min(static_cast<size_t>(n), limits_.request_bytes + 1 - c.in.size()));
-        size_t end = c.in.find("\r\n\r\n", from);
-        size_t end_lf = c.in.find("\n\n", from);
-        size_t stop = std::min(end == std::string::npos ? end : end + 4, end_lf == std::string::npos ? end_lf : end_lf + 2);
+        // The head ends at a blank line (CR LF or a bare LF).
+        size_t crlf = c.in.find("\r\n\r\n", from), lf = c.in.find("\n\n", from);
+        size_t stop = std::min(crlf == std::string::npos ? crlf : crlf + 4, lf == std::string::npos ? lf : lf + 2);
         if (stop != std::string::npos && stop <= limits_.request_bytes) {
             c.out = answer_web_request(std::string_view(c.in).substr(0, stop), dirs_);
         } else if (c.in.size() > limits_.request_bytes) {

@@ -40,6 +40,9 @@ struct ListenPort {
     size_t flag_byte;   // the block's port-in-use byte of this port
 };
 
+// "The web interface port 8800 is already in use.", as the service logs it.
+std::string port_in_use_text(const ListenPort& port);
+
 // The ports of the role, by the Server page's rules: the SMS gateway's
 // `WebPort` (8800 when unusable) and `SMPPPort` when set, the MMSC's
 // MM7/EAIF port (`WebPort` of MMSC.INI) when set.

@@ -49,7 +49,8 @@ constexpr const char* kUsage =
     "  ovrinsms-gwsim ctl log-after-delete on|off     (delete a worked file before logging its result)\n"
     "  ovrinsms-gwsim ctl receive sms [plain|ucs2|gsm7|all]  (drop received SMS samples, default all)\n"
     "  ovrinsms-gwsim ctl receive mms                 (drop a received MMS sample)\n"
-    "  ovrinsms-gwsim ctl receive sms --from N --to N --text T  (one SMS through the keyword table)\n";
+    "  ovrinsms-gwsim ctl receive sms --from N --to N --text T  (one SMS through the keyword table)\n"
+    "The services listen on loopback on the ports of RIRER.INI and MMSC.INI (none with OVRINSMS_SIM_LISTEN=off).\n";
 
 int usage(const std::string& why) {
     std::cerr << "ovrinsms-gwsim: " << why << "\n" << kUsage;
@@ -86,18 +87,28 @@ int run_service(gwsim::Role role) {
     config::Directories dirs = config::resolve_directories();
     config::IniPaths ini = config::ini_paths_for(dirs);
     // Bound before the block is published, so a taken port shows at once.
+    std::vector<gwsim::ListenPort> ports = gwsim::ports_for(role, ini);
     std::unique_ptr<gwsim::Listeners> listeners;
     if (gwsim::listening_wanted()) {
         platform::start_network();
-        listeners = std::make_unique<gwsim::Listeners>(gwsim::ports_for(role, ini), gwsim::listen_address(ini), dirs,
-                                                       *p.clock);
+        listeners = std::make_unique<gwsim::Listeners>(ports, gwsim::listen_address(ini), dirs, *p.clock);
         listeners->start();
     }
     gwsim::QueueWork work(role, *p.clock, dirs, p.sim_root);
     gwsim::Gateway gw(role, p, dirs, std::move(host));
-    gw.on_tick = [&work, &listeners](gwsim::Gateway&, bool woken) {
+    std::vector<bool> told(ports.size(), false);
+    gw.on_tick = [&](gwsim::Gateway&, bool woken) {
         work.tick(woken);
-        if (woken && listeners) listeners->retry_soon();
+        if (!listeners) return;
+        if (woken) listeners->retry_soon();
+        // Each time a port is lost, one line in the event log says which.
+        for (size_t i = 0; i < ports.size(); ++i) {
+            bool lost = listeners->unavailable(ports[i].flag_byte);
+            if (lost && !told[i])
+                p.event_log->report(platform::EventType::Error, gwsim::role_info(role).event_source,
+                                    {gwsim::port_in_use_text(ports[i])}, p.clock->local_now());
+            told[i] = lost;
+        }
     };
     gw.port_unavailable = [&listeners](size_t byte) { return listeners && listeners->unavailable(byte); };
     return gw.run();
@@ -137,7 +148,8 @@ int ctl(const std::vector<std::string>& a) {
     }
     if (cmd == "modem-error" || cmd == "route-error") {
         bool route = cmd == "route-error";
-        if (a.size() < 2 || a.size() > 3 || a[1].empty()) return usage(cmd + (route ? " ROUTE [TEXT]" : " NAME [TEXT]"));
+        if (a.size() < 2 || a.size() > 3 || a[1].empty())
+            return usage(cmd + (route ? " ROUTE [TEXT]" : " NAME [TEXT]"));
         std::string path =
             service::modem_error_path(dirs.private_data, route ? gwsim::route_error_name(a[1]) : a[1]);
         if (a.size() == 2) {
