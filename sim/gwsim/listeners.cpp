@@ -183,7 +183,7 @@ std::string answer_web_request(std::string_view head, const config::Directories&
 // ------------------------------------------------------------------ serving
 
 struct Listeners::Socket {
-    ListenPort spec;
+    ListenPort port;
     int fd = -1;
     std::atomic<uint16_t> bound{0};
     std::atomic<bool> unavailable{false};
@@ -205,7 +205,7 @@ Listeners::Listeners(std::vector<ListenPort> ports, std::string address, config:
     : ports_(std::move(ports)), address_(std::move(address)), dirs_(std::move(dirs)), clock_(clock), limits_(limits) {
     for (const ListenPort& p : ports_) {
         auto s = std::make_unique<Socket>();
-        s->spec = p;
+        s->port = p;
         sockets_.push_back(std::move(s));
     }
 }
@@ -241,13 +241,13 @@ void Listeners::stop() {
 
 bool Listeners::unavailable(size_t flag_byte) const {
     for (const auto& s : sockets_)
-        if (s->spec.flag_byte == flag_byte && s->unavailable.load()) return true;
+        if (s->port.flag_byte == flag_byte && s->unavailable.load()) return true;
     return false;
 }
 
 uint16_t Listeners::bound_port(PortKind kind) const {
     for (const auto& s : sockets_)
-        if (s->spec.kind == kind) return s->bound.load();
+        if (s->port.kind == kind) return s->bound.load();
     return 0;
 }
 
@@ -261,13 +261,13 @@ void Listeners::bind_missing() {
         if (v6) {
             auto* a = reinterpret_cast<sockaddr_in6*>(&ss);
             a->sin6_family = AF_INET6;
-            a->sin6_port = htons(s->spec.port);
+            a->sin6_port = htons(s->port.port);
             inet_pton(AF_INET6, address_.c_str(), &a->sin6_addr);
             len = sizeof *a;
         } else {
             auto* a = reinterpret_cast<sockaddr_in*>(&ss);
             a->sin_family = AF_INET;
-            a->sin_port = htons(s->spec.port);
+            a->sin_port = htons(s->port.port);
             inet_pton(AF_INET, address_.c_str(), &a->sin_addr);
             len = sizeof *a;
         }
@@ -302,7 +302,7 @@ void Listeners::accept_on(Socket& s) {
         }
         auto c = std::make_unique<Connection>();
         c->fd = fd;
-        c->kind = s.spec.kind;
+        c->kind = s.port.kind;
         c->deadline = clock_.tick_ms() + limits_.deadline_ms;
         // No protocol is spoken on SMPP and MM7/EAIF: say goodbye at once.
         if (c->kind != PortKind::Web) {
