@@ -62,8 +62,11 @@ void Gateway::event(platform::EventType type, const std::string& text) {
 void Gateway::apply_port_flags() {
     if (!block_) return;
     const RoleInfo& info = role_info(role_);
-    block_->data()[service::kFirstPortByte] = platform::fs::exists(port_marker(p_.sim_root, info.first_port)) ? 1 : 0;
-    block_->data()[service::kSecondPortByte] = platform::fs::exists(port_marker(p_.sim_root, info.second_port)) ? 1 : 0;
+    auto in_use = [&](size_t byte, const char* marker) {
+        return platform::fs::exists(port_marker(p_.sim_root, marker)) || (port_unavailable && port_unavailable(byte));
+    };
+    block_->data()[service::kFirstPortByte] = in_use(service::kFirstPortByte, info.first_port) ? 1 : 0;
+    block_->data()[service::kSecondPortByte] = in_use(service::kSecondPortByte, info.second_port) ? 1 : 0;
 }
 
 bool Gateway::stop_asked() {

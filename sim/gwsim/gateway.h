@@ -1,6 +1,7 @@
 // The simulated gateway service, in either of its two roles. It reports its
 // state to the simulated service manager, publishes its shared-memory block,
-// keeps the port-in-use bytes as the control command set them, writes event
+// keeps the port-in-use bytes (set by the control command, or by a port its
+// servers cannot bind), writes event
 // log records when it starts and stops, and stops within a second of the
 // stop control or (SMS gateway) the stop-request byte.
 #pragma once
@@ -48,6 +49,8 @@ public:
     // Called once a tick while running; `woken` when a wake came since the
     // last tick. Queue processing plugs in here.
     std::function<void(Gateway&, bool woken)> on_tick;
+    // True while the port of that byte of the block cannot be listened on.
+    std::function<bool(size_t byte)> port_unavailable;
 
     Role role() const { return role_; }
     platform::Platform& platform() { return p_; }

@@ -18,6 +18,7 @@
 #include "gateway.h"
 #include "platform/dynlib.h"
 #include "platform/fs.h"
+#include "listeners.h"
 #include "queue_work.h"
 #include "samples.h"
 #include "two_way.h"
@@ -35,6 +36,7 @@ constexpr const char* kUsage =
     "  ovrinsms-gwsim run sms|mmsc\n"
     "  ovrinsms-gwsim ctl port-conflict sms-web|sms-smpp|mmsc-mm7|mmsc-smpp on|off\n"
     "  ovrinsms-gwsim ctl modem-error NAME [TEXT]     (no TEXT removes the error file)\n"
+    "  ovrinsms-gwsim ctl route-error ROUTE [TEXT]    (the MMS route's connection error; no TEXT removes it)\n"
     "  ovrinsms-gwsim ctl event error|warning|info TEXT\n"
     "  ovrinsms-gwsim ctl rights on|off               (administrative rights)\n"
     "  ovrinsms-gwsim ctl elevation on|off            (elevation possible)\n"
@@ -44,9 +46,11 @@ constexpr const char* kUsage =
     "  ovrinsms-gwsim ctl scan MS                     (scan the queues this often unwoken, default 5000)\n"
     "  ovrinsms-gwsim ctl fail sms|mmsc TEXT [RETRIES] (retry with TEXT as the error; give up after RETRIES)\n"
     "  ovrinsms-gwsim ctl fail sms|mmsc off\n"
+    "  ovrinsms-gwsim ctl log-after-delete on|off     (delete a worked file before logging its result)\n"
     "  ovrinsms-gwsim ctl receive sms [plain|ucs2|gsm7|all]  (drop received SMS samples, default all)\n"
     "  ovrinsms-gwsim ctl receive mms                 (drop a received MMS sample)\n"
-    "  ovrinsms-gwsim ctl receive sms --from N --to N --text T  (one SMS through the keyword table)\n";
+    "  ovrinsms-gwsim ctl receive sms --from N --to N --text T  (one SMS through the keyword table)\n"
+    "The services listen on loopback on the ports of RIRER.INI and MMSC.INI (none with OVRINSMS_SIM_LISTEN=off).\n";
 
 int usage(const std::string& why) {
     std::cerr << "ovrinsms-gwsim: " << why << "\n" << kUsage;
@@ -81,9 +85,32 @@ int run_service(gwsim::Role role) {
         return 1;
     }
     config::Directories dirs = config::resolve_directories();
+    config::IniPaths ini = config::ini_paths_for(dirs);
+    // Bound before the block is published, so a taken port shows at once.
+    std::vector<gwsim::ListenPort> ports = gwsim::ports_for(role, ini);
+    std::unique_ptr<gwsim::Listeners> listeners;
+    if (gwsim::listening_wanted()) {
+        platform::start_network();
+        listeners = std::make_unique<gwsim::Listeners>(ports, gwsim::listen_address(ini), dirs, *p.clock);
+        listeners->start();
+    }
     gwsim::QueueWork work(role, *p.clock, dirs, p.sim_root);
     gwsim::Gateway gw(role, p, dirs, std::move(host));
-    gw.on_tick = [&work](gwsim::Gateway&, bool woken) { work.tick(woken); };
+    std::vector<bool> told(ports.size(), false);
+    gw.on_tick = [&](gwsim::Gateway&, bool woken) {
+        work.tick(woken);
+        if (!listeners) return;
+        if (woken) listeners->retry_soon();
+        // Each time a port is lost, one line in the event log says which.
+        for (size_t i = 0; i < ports.size(); ++i) {
+            bool lost = listeners->unavailable(ports[i].flag_byte);
+            if (lost && !told[i])
+                p.event_log->report(platform::EventType::Error, gwsim::role_info(role).event_source,
+                                    {gwsim::port_in_use_text(ports[i])}, p.clock->local_now());
+            told[i] = lost;
+        }
+    };
+    gw.port_unavailable = [&listeners](size_t byte) { return listeners && listeners->unavailable(byte); };
     return gw.run();
 }
 
@@ -119,9 +146,12 @@ int ctl(const std::vector<std::string>& a) {
         if (block) block->data()[second ? service::kSecondPortByte : service::kFirstPortByte] = on ? 1 : 0;
         return 0;
     }
-    if (cmd == "modem-error") {
-        if (a.size() < 2 || a.size() > 3 || a[1].empty()) return usage("modem-error NAME [TEXT]");
-        std::string path = service::modem_error_path(dirs.private_data, a[1]);
+    if (cmd == "modem-error" || cmd == "route-error") {
+        bool route = cmd == "route-error";
+        if (a.size() < 2 || a.size() > 3 || a[1].empty())
+            return usage(cmd + (route ? " ROUTE [TEXT]" : " NAME [TEXT]"));
+        std::string path =
+            service::modem_error_path(dirs.private_data, route ? gwsim::route_error_name(a[1]) : a[1]);
         if (a.size() == 2) {
             platform::fs::remove_file(path);
             return platform::fs::exists(path) ? 1 : 0;
@@ -182,6 +212,10 @@ int ctl(const std::vector<std::string>& a) {
         bool ok = cmd == "delay" ? gwsim::write_delay(p.sim_root, static_cast<uint32_t>(n))
                                  : gwsim::write_scan_interval(p.sim_root, static_cast<uint32_t>(n));
         return ok ? 0 : 1;
+    }
+    if (cmd == "log-after-delete") {
+        if (a.size() != 2 || !parse_on_off(a[1], on)) return usage("log-after-delete on|off");
+        return gwsim::write_log_after_delete(p.sim_root, on) ? 0 : 1;
     }
     if (cmd == "fail") {
         if (a.size() < 3 || a.size() > 4 || (a[1] != "sms" && a[1] != "mmsc"))

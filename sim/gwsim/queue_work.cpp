@@ -70,6 +70,8 @@ WorkSettings read_settings(const std::string& sim_root, Role role) {
     s.delay_ms = read_ms(path, "DelayMs", s.delay_ms);
     // A scan at least every tick is as often as the loop looks anyway.
     s.scan_ms = std::max(read_ms(path, "ScanMs", s.scan_ms), kTickMs);
+    auto late = ini::read_value(path, "Queues", "LogAfterDelete");
+    s.log_after_delete = late && config::is_yes_value(*late);
     auto text = ini::read_value(path, role_section(role), "FailText");
     if (text) {
         s.fail = true;
@@ -91,6 +93,13 @@ bool write_delay(const std::string& sim_root, uint32_t ms) {
 bool write_scan_interval(const std::string& sim_root, uint32_t ms) {
     return prepare(sim_root) && ini::write_string(settings_path(sim_root), "Queues", "ScanMs", std::to_string(ms));
 }
+
+bool write_log_after_delete(const std::string& sim_root, bool on) {
+    return prepare(sim_root) &&
+           ini::write_string(settings_path(sim_root), "Queues", "LogAfterDelete", on ? "Yes" : "No");
+}
+
+std::string route_error_name(std::string_view route) { return "MMSCROUTE--" + std::string(route); }
 
 bool write_fail(const std::string& sim_root, Role role, const std::optional<std::string>& text, int32_t retries) {
     if (!prepare(sim_root)) return false;
@@ -126,7 +135,13 @@ QueueWork::QueueWork(Role role, platform::Clock& clock, config::Directories dirs
       sim_root_(std::move(sim_root)),
       rec_(std::make_unique<queue::SmsFileRecord>()) {}
 
-QueueWork::~QueueWork() = default;
+QueueWork::~QueueWork() { flush_late_lines(); }
+
+void QueueWork::flush_late_lines() {
+    for (const auto& [when, line] : late_lines_) append_log(line);
+    late_lines_.clear();
+}
+
 
 void QueueWork::refresh_listeners() {
     std::vector<std::string> names;
@@ -190,6 +205,14 @@ void QueueWork::tick(bool woken) {
         scanned_ = true;
         next_scan_ = now + settings_.scan_ms;
     }
+    for (auto it = late_lines_.begin(); it != late_lines_.end();) {
+        if (it->first > now) {
+            ++it;
+            continue;
+        }
+        append_log(it->second);
+        it = late_lines_.erase(it);
+    }
     size_t worked = 0;
     for (auto it = due_.begin(); it != due_.end() && worked < kMaxWorkPerTick;) {
         if (it->second > now) {
@@ -249,10 +272,12 @@ bool QueueWork::work_sms(const std::string& path) {
         }
         result = settings_.fail_text;
     }
-    append_log(time_text(now) + "," + log_field(message_id_of(path)) + "," + log_field(r.PhoneNumber) + "," +
-               log_field(modem) + "," + log_field(result));
+    std::string line = time_text(now) + "," + log_field(message_id_of(path)) + "," + log_field(r.PhoneNumber) + "," +
+                       log_field(modem) + "," + log_field(result);
+    if (!settings_.log_after_delete) append_log(line);
     bump_counter(dirs_.private_data, result == "OK" ? "SMSSENT" : "SMSFAILED", now, 1);
     fs::remove_file(path);
+    if (settings_.log_after_delete) late_lines_.emplace_back(clock_.tick_ms() + kLateLogMs, line);
     return true;
 }
 
@@ -261,6 +286,11 @@ bool QueueWork::work_mms(const std::string& path) {
     std::string dir = fs::parent_directory(path);
     auto companion = queue::find_entry_ignoring_case(dir, fs::base_name(queue::companion_path(path)));
     if (!companion) return true;   // seen again by a scan once it has one
+    // A route with a connection error holds its messages.
+    std::string recip = ini::read_string(*companion, "Recipients", "Recip1", "", 500);
+    auto type = config::find_ignoring_case(recip, "/TYPE=VASP:");
+    std::string route = type ? recip.substr(*type + 11) : kRouteName;
+    if (!service::read_modem_error(dirs_.private_data, route_error_name(route)).empty()) return false;
     queue::RoutingCompanion c = queue::ReadRoutingCompanion(*companion);
     std::string id = ini::read_string(*companion, "Routing", "MessageID", "", 500);
     if (id.empty()) id = message_id_of(path);
@@ -281,12 +311,14 @@ bool QueueWork::work_mms(const std::string& path) {
     }
     std::string recipients;
     for (const std::string& r : c.recipients) recipients += (recipients.empty() ? "" : " ") + r;
-    append_log(time_text(now) + ",MMSOUT,VASP," + log_field(c.sender) + "," + log_field(recipients) + "," +
-               log_field(result) + "," + log_field(id));
+    std::string line = time_text(now) + ",MMSOUT,VASP," + log_field(c.sender) + "," + log_field(recipients) + "," +
+                       log_field(result) + "," + log_field(id);
+    if (!settings_.log_after_delete) append_log(line);
     if (result == "OK") bump_counter(dirs_.private_data, "MMSOUT-VASP", now, 1);
     // The message file first: a counted message always has its companion.
     fs::remove_file(path);
     fs::remove_file(*companion);
+    if (settings_.log_after_delete) late_lines_.emplace_back(clock_.tick_ms() + kLateLogMs, line);
     return true;
 }
 

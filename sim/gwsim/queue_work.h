@@ -21,6 +21,14 @@
 // set). Commas inside fields are written as ";" so the fields stay where the
 // console looks for them.
 //
+// With log-after-delete (ctl log-after-delete on) the services delete a
+// worked file first and write its result line kLateLogMs later, as a
+// service may: whoever follows a test must keep looking for the line.
+//
+// An MMS routed to a route that has an error file ("MMSCROUTE--" + route
+// + ".ERR" in the private data directory, ctl route-error) is held like an
+// SMS behind an off-line modem.
+//
 // The service is woken by the queue signal (SetEventForInterface: "SMSOut"
 // with the name of Modem1; "VASPOut" with "ovrinsmslite" and a network modem
 // device's name) and also scans the queue periodically. While the configured
@@ -51,16 +59,23 @@ struct WorkSettings {
     bool fail = false;
     std::string fail_text;      // LastErrorInfo, and the logged result when giving up
     int32_t fail_retries = -1;  // retries before giving up; -1 retries for ever
+    bool log_after_delete = false;
 };
 
 std::string settings_path(const std::string& sim_root);
 WorkSettings read_settings(const std::string& sim_root, Role role);
 bool write_delay(const std::string& sim_root, uint32_t ms);
 bool write_scan_interval(const std::string& sim_root, uint32_t ms);
+bool write_log_after_delete(const std::string& sim_root, bool on);
 // No text turns failing off.
 bool write_fail(const std::string& sim_root, Role role, const std::optional<std::string>& text, int32_t retries);
 
 inline constexpr const char* kRouteName = "ovrinsmslite";
+inline constexpr uint32_t kLateLogMs = 2000;
+
+// The name whose error file tells the route's connection error (the file is
+// service::modem_error_path of it).
+std::string route_error_name(std::string_view route);
 // At most this many files are worked in one tick, so a full queue never keeps
 // the service from seeing a stop.
 inline constexpr size_t kMaxWorkPerTick = 200;
@@ -81,6 +96,8 @@ public:
 
     // Files seen and waiting for their turn.
     size_t pending() const { return due_.size(); }
+    // Writes the result lines still held back (the service is stopping).
+    void flush_late_lines();
 
 private:
     void refresh_listeners();
@@ -99,6 +116,7 @@ private:
     std::string sim_root_;
     WorkSettings settings_;
     std::map<std::string, uint64_t> due_;   // path -> tick when it is worked
+    std::vector<std::pair<uint64_t, std::string>> late_lines_;   // tick when written, line
     uint64_t next_scan_ = 0;
     bool scanned_ = false;
     std::vector<std::string> listened_names_;

@@ -94,6 +94,7 @@ const std::map<std::string, std::vector<std::string>> kPrints{
      {"keyword ECHO", "command exited 0", "Connected to server", "using SSL/TLS"}},
     {"The operator MMS test",
      {"information: Connection Test OK!\n", "RAS Error 720", "exit 1\n", "apn: internet\n"}},
+    {"The simulated web interface", {"401\n200\n"}},
     {"Network modem devices",
      {"HTTP/1.0 200 OK", "DeviceName: Ovrin Phone\n", "OvrinSMSModem - Ovrin Phone 2\t127.0.0.1:", "DeviceName: Ovrin Phone 2\n"}},
 };

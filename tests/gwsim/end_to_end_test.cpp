@@ -8,6 +8,7 @@
 
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "support/loopback.h"
 #include "support/scratch.h"
 
 namespace ovr::test {
@@ -31,18 +32,6 @@ struct SimEnv {
     RunResult ctl(const std::vector<std::string>& args) { return run_program("ovrinsmsctl", args, env); }
     RunResult gwsim(const std::vector<std::string>& args) { return run_program("ovrinsms-gwsim", args, env); }
 };
-
-// Polls on the real clock (the services are real processes) until the
-// condition holds or the deadline passes.
-bool eventually(const std::function<bool()>& cond, uint32_t deadline_ms = 10000) {
-    platform::SystemClock clock;
-    uint64_t end = clock.tick_ms() + deadline_ms;
-    while (!cond()) {
-        if (clock.tick_ms() > end) return false;
-        clock.sleep_ms(25);
-    }
-    return true;
-}
 
 std::string trim_line(std::string s) {
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();

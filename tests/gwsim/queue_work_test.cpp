@@ -308,3 +308,48 @@ TEST_F(QueueWorkTest, ReceivedSamplesReadAsTheConsoleShowsThem) {
 
 }  // namespace
 }  // namespace ovr::test
+
+namespace ovr::test {
+namespace {
+
+TEST_F(QueueWorkTest, LogAfterDeleteWritesTheResultLaterAndAStoppingServiceStillWritesIt) {
+    ASSERT_TRUE(gwsim::write_log_after_delete(root, true));
+    ASSERT_TRUE(queue::WriteSmsRequest(q, "TEST0003", "+1"));
+    std::string path = queue::ResolveOutboundSmsQueue(q) + "TEST0003.REQ";
+    {
+        gwsim::QueueWork w(Role::Sms, clock, dirs, root);
+        w.tick(false);
+        step(w, 500);
+        EXPECT_FALSE(fs::exists(path));
+        EXPECT_TRUE(log_lines(sms_log()).empty()) << "gone before its line";
+        step(w, gwsim::kLateLogMs);
+        ASSERT_EQ(log_lines(sms_log()).size(), 1u);
+        EXPECT_EQ(split_fields(log_lines(sms_log())[0])[4], "OK");
+
+        ASSERT_TRUE(queue::WriteSmsRequest(q, "TEST0004", "+1"));
+        w.tick(true);
+        step(w, 500);
+        EXPECT_EQ(log_lines(sms_log()).size(), 1u);
+    }
+    ASSERT_EQ(log_lines(sms_log()).size(), 2u);
+    EXPECT_EQ(split_fields(log_lines(sms_log())[1])[1], "TEST0004");
+}
+
+TEST_F(QueueWorkTest, AnMmsWhoseRouteHasAnErrorIsHeldUntilTheErrorClears) {
+    write_text(dirs.real_program + "MMSTEST.MMS", "template");
+    ASSERT_EQ(queue::WriteMmsRequest(q, "TEST00CF", "+15551234"), queue::MmsRequestResult::Ok);
+    std::string err = service::modem_error_path(dirs.private_data, gwsim::route_error_name("ovrinsmslite"));
+    write_text(err, "Connection refused");
+    gwsim::QueueWork w(Role::Mmsc, clock, dirs, root);
+    w.tick(false);
+    for (int i = 0; i < 3; ++i) step(w, 500);
+    EXPECT_TRUE(fs::exists(queue::ResolveOutboundMmsQueue(q) + "TEST00CF.MMS"));
+    EXPECT_EQ(today("MMSIN-VASP"), 0u);
+    fs::remove_file(err);
+    step(w, 500);
+    EXPECT_FALSE(fs::exists(queue::ResolveOutboundMmsQueue(q) + "TEST00CF.MMS"));
+    EXPECT_EQ(split_fields(log_lines(mms_log()).at(0))[5], "OK");
+}
+
+}  // namespace
+}  // namespace ovr::test

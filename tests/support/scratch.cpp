@@ -17,6 +17,14 @@
 extern char** environ;
 
 namespace ovr::test {
+namespace {
+
+// The simulated services a test starts open no ports unless it asks
+// (OVRINSMS_SIM_LISTEN=on, with free ports): the suite runs many gateways
+// at once, which would all want the web interface's 8800.
+const bool gateways_listen_only_when_asked = [] { return setenv("OVRINSMS_SIM_LISTEN", "off", 0) == 0; }();
+
+}  // namespace
 
 ScratchDir::ScratchDir() {
     const char* base = std::getenv("TMPDIR");
