@@ -331,3 +331,49 @@ TEST_F(UsersTest, AddStoresTheDialogsRecordAndCancelNothing) {
     EXPECT_EQ(names(), (std::vector<std::string>{"newbie"}));
     EXPECT_EQ(page->row_count(), 1u);
 }
+
+// A user file that cannot be written (its lock is a directory: root
+// ignores modes) refuses each write loudly and the list shows what is stored.
+TEST_F(UsersTest, FailedWritesSayWhichUserAndRefresh) {
+    add_user("alice", "Alice");
+    add_user("bob");
+    make_user_dir("alice");
+    write_text(ctx.ini.rirer, "[Inbound SMS Routing]\nalice=+1555\nbob=+1666\n");
+    auto page = open();
+    const std::string lock = data + ".SMSUSERS.DAT.lock";
+    auto writes = [&](bool work) {
+        platform::fs::remove_file(lock);
+        platform::fs::remove_empty_directory(lock);
+        if (!work) {
+            ASSERT_TRUE(platform::fs::create_directory(lock));
+        }
+    };
+    writes(false);
+    auto last_error = [&] {
+        EXPECT_EQ(g.ui.boxes.back().icon, Icon::Error);
+        return g.ui.boxes.back().text;
+    };
+    windows.hands = {[](UserDialog& d) { return d.set_text(UserText::Name, "newbie"); },
+                     [](UserDialog& d) { return d.set_text(UserText::Name, "alicia"); }};
+    page->press_add();
+    EXPECT_EQ(last_error(), "User newbie could not be saved.");
+    EXPECT_EQ(page->row_count(), 2u);
+    page->set_selection({0});
+    page->press_edit();  // a rename whose new record cannot be stored keeps the old one whole
+    EXPECT_EQ(last_error(), "User alicia could not be saved.");
+    EXPECT_EQ(names(), (std::vector<std::string>{"alice", "bob"}));
+    EXPECT_TRUE(platform::fs::is_directory(user_dir("alice")));
+    EXPECT_FALSE(platform::fs::exists(user_dir("alicia")));
+    EXPECT_EQ(routing("alice"), "+1555");
+
+    page->set_selection({0, 1});
+    writes(true);
+    add_user("adam");  // another writer, meanwhile; the page has not seen it
+    writes(false);
+    page->press_delete();
+    EXPECT_EQ(last_error(), "User alice could not be deleted.");
+    EXPECT_EQ(names(), (std::vector<std::string>{"adam", "alice", "bob"}));
+    EXPECT_EQ(page->row_count(), 3u);  // refreshed
+    EXPECT_TRUE(platform::fs::is_directory(user_dir("alice")));
+    EXPECT_EQ(routing("bob"), "+1666");
+}
