@@ -190,7 +190,7 @@ int remove(Context& ctx, const Invocation& inv) {
     }
     if (!config::SMSDeleteUsers(file, names)) return failure(ctx, "User " + names.front() + " could not be deleted.");
     PageContext page(ctx);
-    for (const std::string& n : names) pages::delete_user_files(page.pc, n);
+    pages::delete_user_files(page.pc, names);
     return 0;
 }
 

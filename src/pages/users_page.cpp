@@ -50,11 +50,30 @@ void rename_user_files(Context& ctx, const std::string& old_name, const std::str
     platform::fs::rename_entry(*from, ctx.dirs.program_data + "USERS/" + new_name);
 }
 
-void delete_user_files(Context& ctx, const std::string& name) {
-    config::VaspRecord vasp;
-    if (config::VASPFindUserRecord(name, vasp)) config::VASPDeleteUser(name);
-    if (auto dir = user_directory(ctx.dirs.program_data, name)) platform::fs::recursive_delete(*dir + "/");
-    config::ini::remove_key(ctx.ini.rirer, kInboundRouting, name);
+void delete_user_files(Context& ctx, const std::vector<std::string>& names) {
+    config::VASPDeleteUsers(names);
+    // The first folder of each name, ignoring case, as user_directory finds it.
+    const std::string users = ctx.dirs.program_data + "USERS/";
+    std::map<std::string, std::string> folders;
+    platform::fs::scan_directory(users, "*", [&](std::string_view entry, bool is_dir) {
+        if (is_dir) folders.try_emplace(config::to_upper(entry), entry);
+    });
+    for (const std::string& n : names) {
+        if (!is_safe_user_name(n)) continue;
+        if (auto it = folders.find(config::to_upper(n)); it != folders.end())
+            platform::fs::recursive_delete(users + it->second + "/");
+    }
+    // A name the batch would refuse as a key (written by others) must not
+    // keep the others' keys: it goes alone.
+    config::ini::transact(ctx.ini.rirer, [&](const config::ini::Snapshot& rirer) {
+        std::vector<config::ini::ProfileWrite> writes;
+        for (const std::string& n : names)
+            if (is_safe_user_name(n) && rirer.read_value(kInboundRouting, n))
+                writes.push_back({kInboundRouting, n, std::nullopt});
+        return writes;
+    });
+    for (const std::string& n : names)
+        if (!is_safe_user_name(n)) config::ini::remove_key(ctx.ini.rirer, kInboundRouting, n);
 }
 
 bool store_edited_user(Context& ctx, const config::UserFileHandle& file, const UserDialog& dialog) {
@@ -199,7 +218,7 @@ void UsersPage::press_delete() {
         refresh();
         return;
     }
-    for (const std::string& n : names) delete_user_files(ctx(), n);
+    delete_user_files(ctx(), names);
     selected_.clear();
     refresh();
     if (count_ > 0) selected_ = {0};

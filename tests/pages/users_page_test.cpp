@@ -304,18 +304,25 @@ TEST_F(UsersTest, DeleteActsOnTheShownNamesWhenAnotherWriterAddedAUser) {
 }
 
 TEST_F(UsersTest, AStoredDotDotUserNeverReachesTheDataDirectory) {
-    // A record written by someone else, named "..", beside a sentinel.
-    config::UserRecord r;
-    r.set_name("..");
-    ASSERT_TRUE(config::SMSAddUser(file, r));
+    // Records written by someone else, named ".." and "[x" (no INI key),
+    // beside a sentinel and a plain user deleted with them.
+    for (const char* n : {"..", "[x"}) {
+        config::UserRecord r;
+        r.set_name(n);
+        ASSERT_TRUE(config::SMSAddUser(file, r));
+    }
+    add_user("bob");
+    make_user_dir("bob");
+    write_text(ctx.ini.rirer, "[Inbound SMS Routing]\nbob=+1555\n");
     write_text(data + "SENTINEL", "keep");
-    platform::fs::create_directories(data + "USERS/");
     auto page = open();
-    page->set_selection({0});
+    page->set_selection({0, 1, 2});
     page->press_delete();
     EXPECT_TRUE(names().empty());
     EXPECT_EQ(test::read_text(data + "SENTINEL"), "keep");
     EXPECT_TRUE(platform::fs::is_directory(data + "USERS/"));
+    EXPECT_FALSE(platform::fs::exists(user_dir("bob")));
+    EXPECT_EQ(routing("bob"), "<none>");  // the batch is not refused for "[x"
 }
 
 TEST_F(UsersTest, AddStoresTheDialogsRecordAndCancelNothing) {
