@@ -76,11 +76,12 @@ void delete_user_files(Context& ctx, const std::vector<std::string>& names) {
         if (!is_safe_user_name(n)) config::ini::remove_key(ctx.ini.rirer, kInboundRouting, n);
 }
 
-bool store_edited_user(Context& ctx, const config::UserFileHandle& file, const UserDialog& dialog) {
+bool store_edited_user(Context& ctx, const config::UserFileHandle& file, UserDialog& dialog) {
     const config::UserRecord& rec = dialog.record();
     const std::string& old_name = dialog.original_name();
     // The new record first: a failure then loses nothing.
     if (!config::SMSAddUser(file, rec)) {
+        dialog.undo_ok();
         ctx.ui->error(format_name(UsersPage::kNotSavedFormat, rec.name()));
         return false;
     }
@@ -196,8 +197,10 @@ void UsersPage::press_edit() {
 void UsersPage::press_add() {
     if (!ctx().windows) return;
     UserDialog dialog(ctx(), file_, config::UserRecord{});
-    if (ctx().windows->run_dialog(dialog) && !config::SMSAddUser(file_, dialog.record()))
+    if (ctx().windows->run_dialog(dialog) && !config::SMSAddUser(file_, dialog.record())) {
+        dialog.undo_ok();
         ui().error(format_name(kNotSavedFormat, dialog.record().name()));
+    }
     refresh();
 }
 

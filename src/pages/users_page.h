@@ -43,8 +43,9 @@ inline void delete_user_files(Context& ctx, const std::string& name) {
 
 // Stores the dialog's record (after its OK) and, for a rename, deletes the
 // old user after the new one is safely stored. False after saying what
-// failed ("User %s could not be saved." / "... deleted.").
-bool store_edited_user(Context& ctx, const config::UserFileHandle& file, const UserDialog& dialog);
+// failed ("User %s could not be saved." / "... deleted."); a record that
+// could not be saved takes back the routing key and accounts OK wrote.
+bool store_edited_user(Context& ctx, const config::UserFileHandle& file, UserDialog& dialog);
 
 class UsersPage final : public PageModel {
 public:

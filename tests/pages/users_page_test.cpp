@@ -342,7 +342,7 @@ TEST_F(UsersTest, AddStoresTheDialogsRecordAndCancelNothing) {
 // A user file that cannot be written (its lock is a directory: root
 // ignores modes) refuses each write loudly and the list shows what is stored.
 TEST_F(UsersTest, FailedWritesSayWhichUserAndRefresh) {
-    add_user("alice", "Alice");
+    add_user("alice", "Alice", true);
     add_user("bob");
     make_user_dir("alice");
     write_text(ctx.ini.rirer, "[Inbound SMS Routing]\nalice=+1555\nbob=+1666\n");
@@ -360,11 +360,21 @@ TEST_F(UsersTest, FailedWritesSayWhichUserAndRefresh) {
         EXPECT_EQ(g.ui.boxes.back().icon, Icon::Error);
         return g.ui.boxes.back().text;
     };
-    windows.hands = {[](UserDialog& d) { return d.set_text(UserText::Name, "newbie"); },
-                     [](UserDialog& d) { return d.set_text(UserText::Name, "alicia"); }};
+    windows.hands = {[](UserDialog& d) {
+                         d.click(UserBox::Mm7Login);
+                         d.click(UserBox::AcceptReceived);
+                         d.set_text(UserText::Recipients, "+1777");
+                         return d.set_text(UserText::Name, "newbie");
+                     },
+                     [](UserDialog& d) {
+                         d.set_text(UserText::Recipients, "+1888");
+                         return d.set_text(UserText::Name, "alicia");
+                     }};
     page->press_add();
     EXPECT_EQ(last_error(), "User newbie could not be saved.");
     EXPECT_EQ(page->row_count(), 2u);
+    EXPECT_FALSE(has_mm7("newbie"));  // no login outlives the failed save
+    EXPECT_EQ(routing("newbie"), "<none>");
     page->set_selection({0});
     page->press_edit();  // a rename whose new record cannot be stored keeps the old one whole
     EXPECT_EQ(last_error(), "User alicia could not be saved.");
@@ -372,6 +382,11 @@ TEST_F(UsersTest, FailedWritesSayWhichUserAndRefresh) {
     EXPECT_TRUE(platform::fs::is_directory(user_dir("alice")));
     EXPECT_FALSE(platform::fs::exists(user_dir("alicia")));
     EXPECT_EQ(routing("alice"), "+1555");
+    EXPECT_EQ(routing("alicia"), "<none>");
+    config::VaspRecord v;
+    ASSERT_TRUE(config::VASPFindUserRecord("alice", v));
+    EXPECT_EQ(v.password(), "pw-alice");
+    EXPECT_FALSE(has_mm7("alicia"));
 
     page->set_selection({0, 1});
     writes(true);
