@@ -5,7 +5,10 @@
 // MM7/EAIF account.
 #pragma once
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -74,6 +77,14 @@ struct UsersGateway {
             !platform::fs::write_file_atomic(ctx.ini.mmsc, "") ||
             !platform::fs::write_file_atomic(data + config::kVaspFileName, vasp_bytes))
             std::abort();
+        // Written an hour ago, as a page usually finds them: the INI cache
+        // compares a file changed in the last two seconds byte for byte.
+        struct timespec past[2];
+        clock_gettime(CLOCK_REALTIME, &past[0]);
+        past[0].tv_sec -= 3600;
+        past[1] = past[0];
+        for (const std::string& f : {users_file, ctx.ini.rirer, ctx.ini.mmsc, data + config::kVaspFileName})
+            utimensat(AT_FDCWD, f.c_str(), past, 0);
         if (!folders) {
             platform::fs::recursive_delete(data + "USERS/");
             return;
