@@ -112,6 +112,14 @@ std::string read_modem1(const pages::Context& ctx) {
     return config::ini::read_string(ctx.ini.rirer, "RIRER", "Modem1", "", 261).substr(0, 249);
 }
 
+// The final offer: a configured gateway whose services are not both running
+// is offered their start.
+void offer_to_activate(const pages::Context& ctx, ServiceActions& services) {
+    if (!read_modem1(ctx).empty() && !services.both_running() &&
+        ctx.ui->ask_yes_no("Service is not active, do you wish to activate the service?"))
+        services.install_and_start(false);
+}
+
 }  // namespace
 
 StartupHooks default_hooks() { return StartupHooks{&platform::start_network, &platform::stop_network}; }
@@ -194,8 +202,8 @@ int run_sheet_loop(pages::Context& ctx, bool wizard_switch, ServiceActions& serv
         if (ctx.current_modem.empty() || ctx.rerun_wizard || wizard_switch) {
             ctx.rerun_wizard = false;
             // The wizard's modem tests need the modem the services hold.
-            if (services.any_running())
-                busy.run("Please wait...", "Stopping Services...", [&] { services.stop(false); });
+            bool stopped = services.any_running();
+            if (stopped) busy.run("Please wait...", "Stopping Services...", [&] { services.stop(false); });
             config::ini::write_string(ctx.ini.rirer, "RIRER", "Debug", "Yes");
             config::ini::write_string(ctx.data_file("MMSC.INI"), "MMSC", "Debug", "Yes");
             config::ini::write_string(ctx.data_file("MMSWAP.INI"), "MMSWAP", "Debug", "Yes");
@@ -203,16 +211,20 @@ int run_sheet_loop(pages::Context& ctx, bool wizard_switch, ServiceActions& serv
             Sheet wizard(SheetKind::Wizard, ctx, make_wizard_pages(ctx));
             int r = sheets.run(wizard);
             ctx.wizard_mode = false;
-            if (r < 1) return 0;
+            if (r < 1) {
+                // Cancelling must not leave the gateway stopped without a
+                // word when this wizard is what stopped it.
+                if (stopped) offer_to_activate(ctx, services);
+                ctx.run_busy = nullptr;
+                return 0;
+            }
         }
         ctx.unsaved_changes = false;
         Sheet main(SheetKind::Main, ctx, make_main_pages(ctx));
         sheets.run(main);
         if (!ctx.rerun_wizard) break;
     }
-    if (!read_modem1(ctx).empty() && !services.both_running() &&
-        ctx.ui->ask_yes_no("Service is not active, do you wish to activate the service?"))
-        services.install_and_start(false);
+    offer_to_activate(ctx, services);
     ctx.run_busy = nullptr;
     return 0;
 }

@@ -59,6 +59,8 @@ std::optional<int> start_up(pages::Context& ctx, std::ostream& out, const Startu
 std::optional<int> run_switches(pages::Context& ctx, const std::vector<std::string>& args, ServiceActions& services);
 
 // The wizard-then-main-sheet loop and the final offer; returns the exit code.
+// A cancelled wizard ends the program (0), with the final offer first when
+// that wizard's pass stopped the running services.
 int run_sheet_loop(pages::Context& ctx, bool wizard_switch, ServiceActions& services, BusyRunner& busy,
                    SheetRunner& sheets);
 

@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <clocale>
+#include <cstring>
 #include <cstdio>
 #include <optional>
 #include <ostream>
@@ -14,8 +17,10 @@
 #include "cli/diagnose.h"
 #include "cli/console_ui.h"
 #include "cli/json_text.h"
+#include "config/text.h"
 #include "pages/test_message.h"
 #include "queue/test_result.h"
+#include "platform/fs.h"
 #include "platform/platform.h"
 #include "queue/queue_list.h"
 #include "queue/request_files.h"
@@ -213,16 +218,22 @@ std::optional<QueuedTest> queue_test(Context& ctx, bool mms, const std::string& 
     return t;
 }
 
-// Follows the test as the Test Message page does, printing each new status
-// line: 0 once it was sent, 1 on an error, no result or the time-out.
-int wait_for_test(Context& ctx, bool mms, QueuedTest t, size_t timeout_s) {
-    auto platform = platform::make_platform();
-    ConsoleUi ui(ctx.err, false);
+// The Test Message page's context in a shell: its boxes on standard error.
+pages::Context page_context(const Context& ctx, platform::Platform& platform, Ui& ui) {
     pages::Context pc;
     pc.dirs = ctx.dirs;
     pc.ini = ctx.ini;
     pc.ui = &ui;
     pc.platform = &platform;
+    return pc;
+}
+
+// Follows the test as the Test Message page does, printing each new status
+// line: 0 once it was sent, 1 on an error, no result or the time-out.
+int wait_for_test(Context& ctx, bool mms, QueuedTest t, size_t timeout_s) {
+    auto platform = platform::make_platform();
+    ConsoleUi ui(ctx.err, false);
+    pages::Context pc = page_context(ctx, platform, ui);
     auto& test = mms ? pc.tests.mms : pc.tests.sms;
     test.pending = true;
     test.tag_value = t.tag_value;
@@ -269,6 +280,59 @@ int run_send_test(Context& ctx, const Invocation& inv) {
     return wait_for_test(ctx, inv.arg(0) == "mms", std::move(*t), timeout_s);
 }
 
+// "TEST" and four hexadecimal digits, any letter case: the tag's value.
+std::optional<uint32_t> parse_test_tag(const std::string& tag) {
+    if (tag.size() != 8 || !config::equal_ignoring_case(tag.substr(0, 4), "TEST")) return std::nullopt;
+    uint32_t value = 0;
+    for (char c : tag.substr(4)) {
+        char u = config::upper_char(c);
+        int digit = u >= '0' && u <= '9' ? u - '0' : u >= 'A' && u <= 'F' ? u - 'A' + 10 : -1;
+        if (digit < 0) return std::nullopt;
+        value = value * 16 + static_cast<uint32_t>(digit);
+    }
+    return value;
+}
+
+// The Test Message page's Cancel for one queued test: 0 once this cancel
+// deleted its files, 1 when it was no longer queued or a file stayed.
+int run_cancel_test(Context& ctx, const Invocation& inv) {
+    bool mms = inv.arg(0) == "mms";
+    std::optional<uint32_t> value = parse_test_tag(inv.arg(1));
+    if (!value)
+        return usage_error(ctx, "TAG is the tag send-test printed, \"TEST\" and four hexadecimal digits, not \"" +
+                                    inv.arg(1) + "\"");
+    auto platform = platform::make_platform();
+    ConsoleUi ui(ctx.err, false);
+    pages::Context pc = page_context(ctx, platform, ui);
+    auto q = setup_of(ctx);
+    std::string tag = queue::test_tag(*value);
+    std::string dir = mms ? queue::ResolveOutboundMmsQueue(q) : queue::ResolveOutboundSmsQueue(q);
+    std::string message = dir + tag + (mms ? ".MMS" : ".REQ");
+    if (!platform::fs::exists(message))
+        return failure(ctx, tag + " is not in the outbound " + (mms ? "MMS" : "SMS") + " queue " +
+                                dir.substr(0, dir.size() - 1) + ": it was sent or withdrawn already");
+    auto& test = mms ? pc.tests.mms : pc.tests.sms;
+    test.pending = true;
+    test.tag_value = *value;
+    pages::TestMessagePage page(pc);
+    page.set_command_line_mode(true);
+    pages::TestMessagePage::CancelOutcome outcome = page.press_cancel();
+    std::string why;
+    for (const std::string& f : outcome.left) {
+        // Asked once more, for the system's reason; a file that goes now is gone.
+        if (::unlink(f.c_str()) == 0) {
+            outcome.withdrawn.push_back(f);
+            continue;
+        }
+        why += (why.empty() ? "" : "; ") + std::string("cannot delete ") + f + ": " + std::strerror(errno);
+    }
+    if (!why.empty()) return failure(ctx, why);
+    if (std::find(outcome.withdrawn.begin(), outcome.withdrawn.end(), message) == outcome.withdrawn.end())
+        return failure(ctx, tag + " left the queue before it could be withdrawn: it was sent");
+    ctx.out << "cancelled " << tag << "\n";
+    return 0;
+}
+
 const Option kJson{"--json", nullptr, "print one JSON object"};
 
 Registrar reg({
@@ -294,6 +358,13 @@ Registrar reg({
          "they change (\"Status:  Waiting\", retries, ...) and the result from the daily\n"
          "log: exit 0 on \"Status:  OK -- Message Sent\", 1 on an error (\"Status:  ERROR\"\n"
          "and the reason), no result, or the time-out.\n"},
+        {"cancel-test", "sms|mms TAG", "withdraw a queued test message, as the Test Message page's Cancel",
+         {}, &run_cancel_test,
+         "TAG is what send-test printed (TEST and four hexadecimal digits). Its request\n"
+         "file (an MMS: the message and its companion) is deleted; when one cannot be,\n"
+         "both services are stopped, it is deleted again, and they are started again.\n"
+         "Prints \"cancelled TAG\" (exit 0); exit 1 when the test is no longer queued\n"
+         "or a file stays, with the reason.\n"},
     },
 });
 

@@ -136,8 +136,10 @@ int add(Context& ctx, const Invocation& inv) {
     if (!d.set_text(UserText::Name, name)) return usage_error(ctx, "the user name is too long");
     if (int rc = fill_dialog(ctx, inv, d)) return rc;
     if (!d.ok()) return refused(d);
-    if (!config::SMSAddUser(file, d.record()))
+    if (!config::SMSAddUser(file, d.record())) {
+        d.undo_ok();
         return failure(ctx, "User " + d.record().name() + " could not be saved.");
+    }
     warn_if_readable(ctx, ctx.dirs.program_data + config::kUserFileName);
     return 0;
 }
@@ -190,7 +192,7 @@ int remove(Context& ctx, const Invocation& inv) {
     }
     if (!config::SMSDeleteUsers(file, names)) return failure(ctx, "User " + names.front() + " could not be deleted.");
     PageContext page(ctx);
-    for (const std::string& n : names) pages::delete_user_files(page.pc, n);
+    pages::delete_user_files(page.pc, names);
     return 0;
 }
 

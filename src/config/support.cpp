@@ -200,6 +200,14 @@ bool VASPAddUser(const VaspRecord& record) {
 
 bool VASPDeleteUser(std::string_view name) { return mmsc_file(kVaspFileName, kVaspRecordSize, true).remove(name); }
 
+bool VASPDeleteUsers(const std::vector<std::string>& names) {
+    RecordFile file = mmsc_file(kVaspFileName, kVaspRecordSize, true);
+    VaspRecord r;
+    for (const std::string& n : names)
+        if (file.find(n, r.bytes.data())) return file.remove_all(names);
+    return true;
+}
+
 bool VASPOutFindUserRecord(std::string_view route, RouteRecord& out) {
     return mmsc_file(kVaspOutFileName, kRouteRecordSize, false).find(route, out.bytes.data()).has_value();
 }

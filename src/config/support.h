@@ -100,6 +100,9 @@ void SMSCloseUserFile(UserFileHandle& file);
 bool VASPFindUserRecord(std::string_view name, VaspRecord& out);
 bool VASPAddUser(const VaspRecord& record);
 bool VASPDeleteUser(std::string_view name);
+// Removes the accounts of all these names in one rewrite (none when no such
+// account exists); true when none of them is left.
+bool VASPDeleteUsers(const std::vector<std::string>& names);
 
 bool VASPOutFindUserRecord(std::string_view route, RouteRecord& out);
 bool VASPOutAddUser(const RouteRecord& record);

@@ -160,8 +160,8 @@ bool TestMessagePage::ensure_services(bool mms) {
     service::ServiceControl control(p, ui(), console_dir_);
     auto installed = [&] { return mms ? service::mmsc_service_installed(p) : service::sms_service_installed(p); };
     auto running = [&] { return mms ? service::mmsc_service_running(p) : service::sms_service_running(p); };
-    if (!installed()) with_busy("Installing Services...", [&] { control.install_and_start(false); });
-    if (!running()) with_busy("Starting Services...", [&] { control.start(false); });
+    if (!installed()) with_busy("Installing Services...", [&] { control.install_and_start(command_line_); });
+    if (!running()) with_busy("Starting Services...", [&] { control.start(command_line_); });
     return true;
 }
 
@@ -212,8 +212,9 @@ void TestMessagePage::press_send_mms() {
     tick();
 }
 
-void TestMessagePage::press_cancel() {
-    if (!ctx().platform) return;
+TestMessagePage::CancelOutcome TestMessagePage::press_cancel() {
+    CancelOutcome outcome;
+    if (!ctx().platform) return outcome;
     auto& t = ctx().tests;
     queue::QueueSetup q = queue::make_queue_setup(ctx().dirs, ctx().ini);
     service::ServiceControl control(*ctx().platform, ui(), console_dir_);
@@ -222,17 +223,20 @@ void TestMessagePage::press_cancel() {
             auto remove_all = [&] {
                 bool left = false;
                 for (const auto& f : files) {
-                    platform::fs::remove_file(f);
+                    if (platform::fs::remove_file(f)) outcome.withdrawn.push_back(f);
                     left = platform::fs::exists(f) || left;
                 }
                 return left;
             };
             // A service holding the file open keeps it: stop it, try again.
-            if (!remove_all()) return;
-            control.stop(false);
-            remove_all();
-            ctx().platform->clock->sleep_ms(1000);
-            control.start(false);
+            if (remove_all()) {
+                control.stop(command_line_);
+                remove_all();
+                ctx().platform->clock->sleep_ms(1000);
+                control.start(command_line_);
+            }
+            for (const auto& f : files)
+                if (platform::fs::exists(f)) outcome.left.push_back(f);
         });
     };
     if (t.sms.pending)
@@ -241,6 +245,7 @@ void TestMessagePage::press_cancel() {
         std::string base = queue::ResolveOutboundMmsQueue(q) + queue::test_tag(t.mms.tag_value);
         withdraw({base + ".MMS", base + ".INI"});
     }
+    return outcome;
 }
 
 void TestMessagePage::press_web() {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "pages/fields.h"
 #include "pages/page.h"
@@ -47,8 +48,19 @@ public:
     void set_phone_number(const std::string& text);
     void press_send_sms();
     void press_send_mms();
-    void press_cancel();
+    // What Cancel did to the pending tests' files: those it deleted and
+    // those still there after the stop-delete-start fallback. The pending
+    // flags stay for the next tick, which finds the files gone.
+    struct CancelOutcome {
+        std::vector<std::string> withdrawn;
+        std::vector<std::string> left;
+    };
+    CancelOutcome press_cancel();
     void press_web();
+
+    // The command-line twin's service operations never re-launch it
+    // elevated.
+    void set_command_line_mode(bool on) { command_line_ = on; }
 
 private:
     bool ensure_services(bool mms);
@@ -62,6 +74,7 @@ private:
     bool wizard_;
     std::string console_dir_;
     bool active_ = false;
+    bool command_line_ = false;
 
     TextField phone_;
     PushButton send_sms_{"Send Test SMS"};

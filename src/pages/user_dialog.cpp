@@ -139,11 +139,17 @@ bool UserDialog::ok() {
     rec.set_web_menu_level(menu_ == 1 ? config::kMenuTextSmsOnly : config::kMenuAllOptions);
     rec.set_administrator(web_.checked && admin_.checked);
     rec.set_accept_received(accept_.checked);
+    bool had_old = renamed && !original_.empty();
+    Before before;
+    before.routing = config::ini::read_value(ctx_.ini.rirer, kInboundRouting, name);
+    config::VaspRecord found;
+    if (config::VASPFindUserRecord(name, found)) before.account = found;
+    if (had_old && config::VASPFindUserRecord(original_, found)) before.old_account = found;
+    before_ = std::move(before);
     config::write_setting(ctx_.ini.rirer, kInboundRouting, name, accept_.checked ? recipients_.text : "");
     record_ = rec;
 
     config::VaspRecord vasp;
-    bool had_old = renamed && !original_.empty();
     if (mm7_.checked) {
         // A renamed account keeps whatever else its old MMSC record held.
         if (!config::VASPFindUserRecord(name, vasp) && !(had_old && config::VASPFindUserRecord(original_, vasp)))
@@ -160,6 +166,21 @@ bool UserDialog::ok() {
     // The old name's login must not outlive the rename.
     if (had_old) config::VASPDeleteUser(original_);
     return true;
+}
+
+void UserDialog::undo_ok() {
+    if (!before_) return;
+    const std::string name = record_.name();
+    if (before_->routing)
+        config::ini::write_string(ctx_.ini.rirer, kInboundRouting, name, *before_->routing);
+    else
+        config::ini::remove_key(ctx_.ini.rirer, kInboundRouting, name);
+    if (before_->account)
+        config::VASPAddUser(*before_->account);
+    else
+        config::VASPDeleteUser(name);
+    if (before_->old_account) config::VASPAddUser(*before_->old_account);
+    before_.reset();
 }
 
 }  // namespace ovr::pages

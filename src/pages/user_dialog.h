@@ -69,6 +69,9 @@ public:
     const config::UserRecord& record() const { return record_; }
     const std::string& original_name() const { return original_; }
     Refusal refusal() const { return refusal_; }
+    // Puts back the routing key and the MM7/EAIF accounts OK wrote, for a
+    // user record that could then not be stored: no login may outlive it.
+    void undo_ok();
     // The field the dialog sent the focus to after a refusal; the view takes it.
     std::optional<UserText> take_focus() { return std::exchange(focus_, std::nullopt); }
 
@@ -84,6 +87,13 @@ private:
     std::string original_;
     Refusal refusal_ = Refusal::None;
     std::optional<UserText> focus_;
+    // What OK's writes replaced: the routing value and the accounts of the
+    // new and (for a rename) the old name.
+    struct Before {
+        std::optional<std::string> routing;
+        std::optional<config::VaspRecord> account, old_account;
+    };
+    std::optional<Before> before_;
 
     TextField name_, password_, full_name_, ips_, recipients_;
     CheckBox web_{"Enable Web Login for this user"};

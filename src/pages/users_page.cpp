@@ -50,18 +50,38 @@ void rename_user_files(Context& ctx, const std::string& old_name, const std::str
     platform::fs::rename_entry(*from, ctx.dirs.program_data + "USERS/" + new_name);
 }
 
-void delete_user_files(Context& ctx, const std::string& name) {
-    config::VaspRecord vasp;
-    if (config::VASPFindUserRecord(name, vasp)) config::VASPDeleteUser(name);
-    if (auto dir = user_directory(ctx.dirs.program_data, name)) platform::fs::recursive_delete(*dir + "/");
-    config::ini::remove_key(ctx.ini.rirer, kInboundRouting, name);
+void delete_user_files(Context& ctx, const std::vector<std::string>& names) {
+    config::VASPDeleteUsers(names);
+    // The first folder of each name, ignoring case, as user_directory finds it.
+    const std::string users = ctx.dirs.program_data + "USERS/";
+    std::map<std::string, std::string> folders;
+    platform::fs::scan_directory(users, "*", [&](std::string_view entry, bool is_dir) {
+        if (is_dir) folders.try_emplace(config::to_upper(entry), entry);
+    });
+    for (const std::string& n : names) {
+        if (!is_safe_user_name(n)) continue;
+        if (auto it = folders.find(config::to_upper(n)); it != folders.end())
+            platform::fs::recursive_delete(users + it->second + "/");
+    }
+    // A name the batch would refuse as a key (written by others) must not
+    // keep the others' keys: it goes alone.
+    config::ini::transact(ctx.ini.rirer, [&](const config::ini::Snapshot& rirer) {
+        std::vector<config::ini::ProfileWrite> writes;
+        for (const std::string& n : names)
+            if (is_safe_user_name(n) && rirer.read_value(kInboundRouting, n))
+                writes.push_back({kInboundRouting, n, std::nullopt});
+        return writes;
+    });
+    for (const std::string& n : names)
+        if (!is_safe_user_name(n)) config::ini::remove_key(ctx.ini.rirer, kInboundRouting, n);
 }
 
-bool store_edited_user(Context& ctx, const config::UserFileHandle& file, const UserDialog& dialog) {
+bool store_edited_user(Context& ctx, const config::UserFileHandle& file, UserDialog& dialog) {
     const config::UserRecord& rec = dialog.record();
     const std::string& old_name = dialog.original_name();
     // The new record first: a failure then loses nothing.
     if (!config::SMSAddUser(file, rec)) {
+        dialog.undo_ok();
         ctx.ui->error(format_name(UsersPage::kNotSavedFormat, rec.name()));
         return false;
     }
@@ -177,8 +197,10 @@ void UsersPage::press_edit() {
 void UsersPage::press_add() {
     if (!ctx().windows) return;
     UserDialog dialog(ctx(), file_, config::UserRecord{});
-    if (ctx().windows->run_dialog(dialog) && !config::SMSAddUser(file_, dialog.record()))
+    if (ctx().windows->run_dialog(dialog) && !config::SMSAddUser(file_, dialog.record())) {
+        dialog.undo_ok();
         ui().error(format_name(kNotSavedFormat, dialog.record().name()));
+    }
     refresh();
 }
 
@@ -199,7 +221,7 @@ void UsersPage::press_delete() {
         refresh();
         return;
     }
-    for (const std::string& n : names) delete_user_files(ctx(), n);
+    delete_user_files(ctx(), names);
     selected_.clear();
     refresh();
     if (count_ > 0) selected_ = {0};

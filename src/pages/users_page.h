@@ -34,12 +34,18 @@ std::optional<std::string> user_directory(const std::string& program_data, const
 // with a warning when the new one exists) and drops the old routing key;
 // a delete removes the MM7/EAIF account, the directory and the routing key.
 void rename_user_files(Context& ctx, const std::string& old_name, const std::string& new_name);
-void delete_user_files(Context& ctx, const std::string& name);
+// For many users at once: their accounts in one rewrite, their folders
+// found in one listing, their routing keys removed in one write.
+void delete_user_files(Context& ctx, const std::vector<std::string>& names);
+inline void delete_user_files(Context& ctx, const std::string& name) {
+    delete_user_files(ctx, std::vector<std::string>{name});
+}
 
 // Stores the dialog's record (after its OK) and, for a rename, deletes the
 // old user after the new one is safely stored. False after saying what
-// failed ("User %s could not be saved." / "... deleted.").
-bool store_edited_user(Context& ctx, const config::UserFileHandle& file, const UserDialog& dialog);
+// failed ("User %s could not be saved." / "... deleted."); a record that
+// could not be saved takes back the routing key and accounts OK wrote.
+bool store_edited_user(Context& ctx, const config::UserFileHandle& file, UserDialog& dialog);
 
 class UsersPage final : public PageModel {
 public:

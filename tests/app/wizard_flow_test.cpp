@@ -1,11 +1,12 @@
 // The setup wizard from a fresh data directory on the simulated gateway:
 // through the Server Settings step (which installs and starts the services)
 // and Configuration Complete to a test SMS that ends "Status:  OK -- Message
-// Sent", then Finish.
+// Sent", then Finish; and a rerun cancelled after it stopped the services.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
+#include "app/console.h"
 #include "app/sheet.h"
 #include "config/ini.h"
 #include "pages/server_page.h"
@@ -73,4 +74,57 @@ TEST(WizardFlow, FromNothingToASentTestMessageAndFinish) {
     sheet.finish();
     EXPECT_TRUE(sheet.closed());
     EXPECT_EQ(sheet.result(), 1);
+}
+
+namespace {
+
+// The user cancels every wizard; a main sheet would be a fault here.
+struct CancellingSheets : app::SheetRunner {
+    int wizards = 0, mains = 0;
+    int run(app::Sheet& sheet) override {
+        ++(sheet.kind() == app::SheetKind::Wizard ? wizards : mains);
+        return 0;
+    }
+};
+
+}  // namespace
+
+TEST(WizardFlow, ACancelledRerunOffersToRestartTheServicesItStopped) {
+    test::FakeGateway g;
+    std::string data = g.scratch.path() + "data/";
+    platform::fs::create_directories(data);
+    pages::Context ctx;
+    ctx.dirs = {data, g.scratch.path() + "private/", g.console_dir};
+    ctx.ini = config::ini_paths_for(ctx.dirs);
+    test::write_text(ctx.ini.rirer, "[RIRER]\nModem1=COM7:\n");
+    test::write_text(ctx.ini.mmsc, "");
+    ctx.ui = &g.ui;
+    ctx.platform = &g.p;
+    app::GatewayServiceActions services(g.p, g.ui);
+    app::InlineBusyRunner busy;
+    ASSERT_TRUE(g.control().install_and_start(true));
+    auto offers = [&] {
+        size_t n = 0;
+        for (const auto& b : g.ui.boxes) n += b.text == "Service is not active, do you wish to activate the service?";
+        return n;
+    };
+
+    // -WIZARD stops the running gateway, the user cancels: asked, Yes starts it.
+    CancellingSheets sheets;
+    EXPECT_EQ(app::run_sheet_loop(ctx, true, services, busy, sheets), 0);
+    EXPECT_EQ(sheets.wizards, 1);
+    EXPECT_EQ(sheets.mains, 0);
+    EXPECT_EQ(offers(), 1u);
+    EXPECT_TRUE(services.both_running());
+    EXPECT_FALSE(ctx.run_busy);
+
+    // No keeps it stopped; the next cancelled wizard stopped nothing and asks
+    // nothing.
+    g.ui.script({Answer::No});
+    app::run_sheet_loop(ctx, true, services, busy, sheets);
+    EXPECT_EQ(offers(), 2u);
+    EXPECT_FALSE(services.any_running());
+    app::run_sheet_loop(ctx, true, services, busy, sheets);
+    EXPECT_EQ(offers(), 2u);
+    EXPECT_EQ(sheets.mains, 0);
 }

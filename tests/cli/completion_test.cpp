@@ -39,7 +39,7 @@ protected:
 TEST_F(Completion, OffersWhatTheTableDeclaresAtEachPosition) {
     EXPECT_EQ(complete("ovrinsmsctl co"), "completion config counters");
     EXPECT_EQ(complete("ovrinsmsctl --v"), "--version");
-    EXPECT_EQ(complete("ovrinsmsctl queue "), "count list parse send-test --help");
+    EXPECT_EQ(complete("ovrinsmsctl queue "), "count list parse send-test cancel-test --help");
     EXPECT_EQ(complete("ovrinsmsctl queue list rec"), "received-sms received-mms");
     EXPECT_EQ(complete("ovrinsmsctl queue list --"), "--json --sort --help");
     EXPECT_EQ(complete("ovrinsmsctl status --"), "--json --help");

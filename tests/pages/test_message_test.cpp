@@ -139,7 +139,9 @@ TEST_F(TestMessageTest, CancelWithdrawsAndCountsAsFinished) {
     page->set_phone_number("+15551234");
     page->press_send_sms();
     std::string file = sms_file();
-    page->press_cancel();
+    auto outcome = page->press_cancel();
+    EXPECT_EQ(outcome.withdrawn, std::vector<std::string>{file});
+    EXPECT_TRUE(outcome.left.empty());
     EXPECT_FALSE(platform::fs::exists(file));
     page->tick();
     EXPECT_EQ(page->sms_status().text, "");

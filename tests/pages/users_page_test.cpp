@@ -304,18 +304,25 @@ TEST_F(UsersTest, DeleteActsOnTheShownNamesWhenAnotherWriterAddedAUser) {
 }
 
 TEST_F(UsersTest, AStoredDotDotUserNeverReachesTheDataDirectory) {
-    // A record written by someone else, named "..", beside a sentinel.
-    config::UserRecord r;
-    r.set_name("..");
-    ASSERT_TRUE(config::SMSAddUser(file, r));
+    // Records written by someone else, named ".." and "[x" (no INI key),
+    // beside a sentinel and a plain user deleted with them.
+    for (const char* n : {"..", "[x"}) {
+        config::UserRecord r;
+        r.set_name(n);
+        ASSERT_TRUE(config::SMSAddUser(file, r));
+    }
+    add_user("bob");
+    make_user_dir("bob");
+    write_text(ctx.ini.rirer, "[Inbound SMS Routing]\nbob=+1555\n");
     write_text(data + "SENTINEL", "keep");
-    platform::fs::create_directories(data + "USERS/");
     auto page = open();
-    page->set_selection({0});
+    page->set_selection({0, 1, 2});
     page->press_delete();
     EXPECT_TRUE(names().empty());
     EXPECT_EQ(test::read_text(data + "SENTINEL"), "keep");
     EXPECT_TRUE(platform::fs::is_directory(data + "USERS/"));
+    EXPECT_FALSE(platform::fs::exists(user_dir("bob")));
+    EXPECT_EQ(routing("bob"), "<none>");  // the batch is not refused for "[x"
 }
 
 TEST_F(UsersTest, AddStoresTheDialogsRecordAndCancelNothing) {
@@ -330,4 +337,65 @@ TEST_F(UsersTest, AddStoresTheDialogsRecordAndCancelNothing) {
     page->press_add();
     EXPECT_EQ(names(), (std::vector<std::string>{"newbie"}));
     EXPECT_EQ(page->row_count(), 1u);
+}
+
+// A user file that cannot be written (its lock is a directory: root
+// ignores modes) refuses each write loudly and the list shows what is stored.
+TEST_F(UsersTest, FailedWritesSayWhichUserAndRefresh) {
+    add_user("alice", "Alice", true);
+    add_user("bob");
+    make_user_dir("alice");
+    write_text(ctx.ini.rirer, "[Inbound SMS Routing]\nalice=+1555\nbob=+1666\n");
+    auto page = open();
+    const std::string lock = data + ".SMSUSERS.DAT.lock";
+    auto writes = [&](bool work) {
+        platform::fs::remove_file(lock);
+        platform::fs::remove_empty_directory(lock);
+        if (!work) {
+            ASSERT_TRUE(platform::fs::create_directory(lock));
+        }
+    };
+    writes(false);
+    auto last_error = [&] {
+        EXPECT_EQ(g.ui.boxes.back().icon, Icon::Error);
+        return g.ui.boxes.back().text;
+    };
+    windows.hands = {[](UserDialog& d) {
+                         d.click(UserBox::Mm7Login);
+                         d.click(UserBox::AcceptReceived);
+                         d.set_text(UserText::Recipients, "+1777");
+                         return d.set_text(UserText::Name, "newbie");
+                     },
+                     [](UserDialog& d) {
+                         d.set_text(UserText::Recipients, "+1888");
+                         return d.set_text(UserText::Name, "alicia");
+                     }};
+    page->press_add();
+    EXPECT_EQ(last_error(), "User newbie could not be saved.");
+    EXPECT_EQ(page->row_count(), 2u);
+    EXPECT_FALSE(has_mm7("newbie"));  // no login outlives the failed save
+    EXPECT_EQ(routing("newbie"), "<none>");
+    page->set_selection({0});
+    page->press_edit();  // a rename whose new record cannot be stored keeps the old one whole
+    EXPECT_EQ(last_error(), "User alicia could not be saved.");
+    EXPECT_EQ(names(), (std::vector<std::string>{"alice", "bob"}));
+    EXPECT_TRUE(platform::fs::is_directory(user_dir("alice")));
+    EXPECT_FALSE(platform::fs::exists(user_dir("alicia")));
+    EXPECT_EQ(routing("alice"), "+1555");
+    EXPECT_EQ(routing("alicia"), "<none>");
+    config::VaspRecord v;
+    ASSERT_TRUE(config::VASPFindUserRecord("alice", v));
+    EXPECT_EQ(v.password(), "pw-alice");
+    EXPECT_FALSE(has_mm7("alicia"));
+
+    page->set_selection({0, 1});
+    writes(true);
+    add_user("adam");  // another writer, meanwhile; the page has not seen it
+    writes(false);
+    page->press_delete();
+    EXPECT_EQ(last_error(), "User alice could not be deleted.");
+    EXPECT_EQ(names(), (std::vector<std::string>{"adam", "alice", "bob"}));
+    EXPECT_EQ(page->row_count(), 3u);  // refreshed
+    EXPECT_TRUE(platform::fs::is_directory(user_dir("alice")));
+    EXPECT_EQ(routing("bob"), "+1666");
 }

@@ -159,6 +159,18 @@ TEST(AtomicWrite, ReplacesAndKeepsMode) {
     EXPECT_FALSE(fs::read_file(p, 2));
 }
 
+// A file longer than its size said (as /proc's files, which say 0) is read
+// on to its end, and never past the bound.
+TEST(ReadFile, ReadsPastTheStatedSizeWithinTheBound) {
+    auto status = fs::read_file("/proc/self/status", 1 << 20);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->rfind("Name:", 0), 0u);
+    EXPECT_EQ(status->back(), '\n');
+    auto cut = fs::read_file("/proc/self/status", 10);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(*cut, status->substr(0, 10));
+}
+
 TEST(FakeClock, SleepAdvancesTicksAndTheCalendar) {
     ovr::platform::FakeClock clock({2024, 12, 31, 23, 59, 59, 500, 2});
     clock.sleep_ms(120000);

@@ -296,8 +296,19 @@ std::optional<std::string> read_file(const std::string& path, uint64_t max_bytes
     for (;;) {
         if (got == data.size()) {
             // The file may have grown since fstat; read on, within the bound.
+            // A small look first: growing the buffer copies all of it.
             if (data.size() >= max_bytes) break;
-            data.resize(std::min<uint64_t>(max_bytes, data.size() + 65536));
+            char more[4096];
+            ssize_t r = ::read(fd, more, static_cast<size_t>(std::min<uint64_t>(sizeof more, max_bytes - got)));
+            if (r < 0) {
+                if (errno == EINTR) continue;
+                close(fd);
+                return std::nullopt;
+            }
+            if (r == 0) break;
+            data.append(more, static_cast<size_t>(r));
+            got += static_cast<size_t>(r);
+            continue;
         }
         ssize_t r = ::read(fd, data.data() + got, data.size() - got);
         if (r < 0) {
