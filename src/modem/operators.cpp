@@ -199,12 +199,15 @@ std::vector<const Operator*> OperatorDatabase::by_network(std::string_view netwo
     return out;
 }
 
+bool Operator::named_like(std::string_view part) const {
+    return part.empty() || lower(name).find(lower(part)) != std::string::npos;
+}
+
 std::vector<const Operator*> OperatorDatabase::by_country(std::string_view country, std::string_view name_part) const {
     std::string code = lower(country);
-    std::string part = lower(name_part);
     std::vector<const Operator*> out;
     for (const Operator& op : operators_)
-        if (op.country == code && (part.empty() || lower(op.name).find(part) != std::string::npos)) out.push_back(&op);
+        if (op.country == code && op.named_like(name_part)) out.push_back(&op);
     return out;
 }
 

@@ -35,6 +35,9 @@ struct Operator {
     bool primary = false;   // the network's own operator, not a virtual one
     std::vector<std::string> networks;   // MCC followed by MNC ("26201")
     std::vector<OperatorMms> mms;
+
+    // Whether the name holds part, in any case (an empty part: always).
+    bool named_like(std::string_view part) const;
 };
 
 class OperatorDatabase {
