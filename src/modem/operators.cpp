@@ -264,4 +264,30 @@ std::string network_of_cops_reply(std::string_view reply) {
     return valid_network(network) ? std::string(network) : std::string();
 }
 
+std::vector<std::string> ReadModemNetworks(ModemAccess& acc, const std::string& modem_name) {
+    OpenChannel ch = OpenModemPort(acc, modem_name, "");
+    if (!ch.valid()) return {};
+    platform::CommPort& port = *ch.port;
+    auto ask = [&](const char* command) {
+        std::string reply;
+        if (SendModemCommand(acc, port, command)) ReadModemResponse(acc, port, reply, kResponseBuffer, 5);
+        return reply;
+    };
+    std::vector<std::string> out;
+    std::string imsi = ask("AT+CIMI\r");
+    if (IsOkResponse(imsi)) {
+        // The IMSI is the reply's one run of digits.
+        size_t b = imsi.find_first_of("0123456789");
+        size_t e = b == std::string::npos ? b : imsi.find_first_not_of("0123456789", b);
+        if (b != std::string::npos) out = networks_of_imsi(imsi.substr(b, e == std::string::npos ? e : e - b));
+    }
+    if (out.empty() && IsOkResponse(ask("AT+COPS=3,2\r"))) {
+        std::string network = network_of_cops_reply(ask("AT+COPS?\r"));
+        ask("AT+COPS=3,0\r");
+        if (!network.empty()) out.push_back(network);
+    }
+    CloseChannel(acc, ch);
+    return out;
+}
+
 }  // namespace ovr::modem

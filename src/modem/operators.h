@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "modem/channel.h"
+
 namespace ovr::modem {
 
 inline constexpr const char* kOperatorDatabasePath = "/usr/share/mobile-broadband-provider-info/serviceproviders.xml";
@@ -74,5 +76,13 @@ std::vector<std::string> networks_of_imsi(std::string_view imsi);
 // The MCC+MNC of a "+COPS:" reply in numeric format ("+COPS: 0,2,\"26201\""),
 // or "" when the reply names the operator otherwise or not at all.
 std::string network_of_cops_reply(std::string_view reply);
+
+// Asks a local modem which network its SIM belongs to: the IMSI
+// ("AT+CIMI"), else the network it is registered on in numeric form
+// ("AT+COPS=3,2", "AT+COPS?", then "AT+COPS=3,0" to leave the names the
+// gateway reads as they were). The candidate networks, the likeliest first;
+// none when the modem cannot be opened (the gateway service may hold it) or
+// says nothing. Each wait is the channel's, a few seconds at most.
+std::vector<std::string> ReadModemNetworks(ModemAccess& acc, const std::string& modem_name);
 
 }  // namespace ovr::modem

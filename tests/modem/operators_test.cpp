@@ -4,7 +4,9 @@
 
 #include <thread>
 
+#include "fakes.h"
 #include "modem/operators.h"
+#include "platform/ui.h"
 #include "support/scratch.h"
 
 using namespace ovr::modem;
@@ -131,4 +133,22 @@ TEST(Operators, ReadsTheRealProviderList) {
     size_t with_mms = 0;
     for (const Operator& op : db->operators()) with_mms += !op.mms.empty();
     EXPECT_GT(with_mms, 200u);
+}
+
+TEST(Operators, AsksTheModemForItsSimsNetworkAndLetsABusyModemBe) {
+    ovr::platform::FakeClock clock;
+    ovr::test::SimPorts ports;
+    ovr::test::FakeTapi tapi{clock};
+    ovr::test::FakeRegistry registry;
+    ovr::ScriptedUi ui;
+    ovr::test::ScratchDir dir;
+    ModemAccess acc{ports, tapi, registry, clock, ui, dir.file("RIRER.INI")};
+    auto wire = std::make_shared<ovr::test::Wire>(*ovr::sim::find_profile("pdu"), clock);
+    ports.wires["COM7:"] = wire;
+    // The simulated SIM is on the test network 001 01.
+    EXPECT_EQ(ReadModemNetworks(acc, "COM7:"), (std::vector<std::string>{"001010", "00101"}));
+    EXPECT_EQ(wire->engine.commands().back(), "AT+CIMI");
+
+    ports.busy.insert("COM7:");   // the gateway service holds it
+    EXPECT_TRUE(ReadModemNetworks(acc, "COM7:").empty());
 }
