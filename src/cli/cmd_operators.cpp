@@ -6,6 +6,8 @@
 #include "cli/cli.h"
 #include "cli/json_text.h"
 #include "modem/operators.h"
+#include "platform/platform.h"
+#include "platform/ui.h"
 
 namespace ovr::cli {
 namespace {
@@ -50,28 +52,53 @@ void print_text(std::ostream& os, const Operator& op, const OperatorMms& m) {
 }
 
 int lookup(Context& ctx, const Invocation& inv) {
-    bool by_network = inv.size() == 1;
     const std::string& country = inv.value("--country");
-    if (by_network == inv.has("--country")) return usage_error(ctx, "give either MCCMNC or --country CC");
-    if (by_network && !modem::valid_network(inv.arg(0)))
+    const std::string& modem_name = inv.value("--modem");
+    if (inv.size() + inv.has("--country") + inv.has("--modem") != 1)
+        return usage_error(ctx, "give one of MCCMNC, --country CC and --modem NAME");
+    if (inv.size() == 1 && !modem::valid_network(inv.arg(0)))
         return usage_error(ctx, "not a network: \"" + inv.arg(0) + "\" (MCC and MNC: 5 or 6 digits, as 26201)");
-    if (!by_network && !country_code(country))
+    if (inv.has("--country") && !country_code(country))
         return usage_error(ctx, "not a country code: \"" + country + "\" (two letters, as de)");
+    if (inv.has("--modem") && modem_name.empty()) return usage_error(ctx, "--modem: the modem name is empty");
 
     std::string path = modem::operator_database_path();
     std::string error;
     auto db = modem::operator_database(path, error);
     if (!db) return failure(ctx, error);
 
+    std::vector<std::string> networks;
+    if (inv.size() == 1) {
+        networks.push_back(inv.arg(0));
+    } else if (inv.has("--modem")) {
+        // As the Modem page's Lookup asks it; the channel's boxes stay quiet.
+        platform::Platform p = platform::make_platform();
+        ScriptedUi quiet;
+        modem::ModemAccess acc{*p.comm_ports, *p.tapi, *p.registry, *p.clock, quiet, ctx.ini.rirer};
+        networks = modem::ReadModemNetworks(acc, modem_name);
+        if (networks.empty())
+            return failure(ctx, "the modem " + modem_name +
+                                    " did not say which network its SIM card belongs to (it may be in use by the "
+                                    "OvrinSMS service, or not answer)");
+    }
     const std::string& name = inv.value("--name");
     std::vector<const Operator*> found;
-    if (by_network) {
-        for (const Operator* op : db->by_network(inv.arg(0)))
-            if (op->named_like(name)) found.push_back(op);
-    } else {
+    std::string what;
+    if (networks.empty()) {
         found = db->by_country(country, name);
+        what = "country " + country;
+    } else {
+        // An IMSI's three-digit MNC before its two-digit one.
+        for (const std::string& n : networks) {
+            what += (what.empty() ? "network " : " or ") + n;
+            for (const Operator* op : db->by_network(n))
+                if (op->named_like(name)) found.push_back(op);
+            if (!found.empty()) {
+                what = "network " + n;
+                break;
+            }
+        }
     }
-    std::string what = by_network ? "network " + inv.arg(0) : "country " + country;
     if (!name.empty()) what += " named like \"" + name + "\"";
     if (found.empty()) return failure(ctx, "no operator of the " + what + " in " + path);
 
@@ -104,6 +131,7 @@ Registrar reg({
     {
         {"lookup", "[MCCMNC]", "an operator's MMS settings by network or by country",
          {{"--country", "CC", "the operators of this country (ISO code, as de) instead of a network"},
+          {"--modem", "NAME", "the network the SIM card of this local modem belongs to, as Lookup asks it"},
           {"--name", "TEXT", "only the operators whose name holds TEXT (any case)"},
           {"--json", nullptr,
            "print one JSON array of objects: operator, country, country_name, primary, networks, apn, "
@@ -113,6 +141,8 @@ Registrar reg({
          "point of its operators that carries MMS is printed, the network's own\n"
          "operator first. The login and password printed are the operator's published\n"
          "ones, never a password stored in the configuration.\n"
+         "--modem asks the modem (\"COM7:\" or a line device's name) for its IMSI\n"
+         "(AT+CIMI), else for the network it is registered on (AT+COPS).\n"
          "Reads $OVRINSMS_OPERATOR_DB, else\n"
          "/usr/share/mobile-broadband-provider-info/serviceproviders.xml (Debian's\n"
          "mobile-broadband-provider-info). Exit 1 when the file is missing or damaged,\n"

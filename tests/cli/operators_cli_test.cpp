@@ -1,9 +1,16 @@
 // ovrinsmsctl operators lookup: the operator database from a shell.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <map>
 
 #include "support/scratch.h"
+
+extern char** environ;
 
 using ovr::test::run_program;
 using ovr::test::ScratchDir;
@@ -49,8 +56,8 @@ TEST(OperatorsCli, SaysWhyNothingCameAndTellsBadUsageApart) {
         std::string error;
     } cases[] = {
         {{"2620"}, kSmall, 2, "not a network: \"2620\" (MCC and MNC: 5 or 6 digits, as 26201)"},
-        {{"26201", "--country", "de"}, kSmall, 2, "give either MCCMNC or --country CC"},
-        {{}, kSmall, 2, "give either MCCMNC or --country CC"},
+        {{"26201", "--country", "de"}, kSmall, 2, "give one of MCCMNC, --country CC and --modem NAME"},
+        {{}, kSmall, 2, "give one of MCCMNC, --country CC and --modem NAME"},
         {{"--country", "deu"}, kSmall, 2, "not a country code: \"deu\" (two letters, as de)"},
         {{"26299"}, kSmall, 1, "no operator of the network 26299 in " + kSmall},
         {{"26207"}, kSmall, 1, "no MMS settings published for the network 26207 (Data Only)"},
@@ -66,4 +73,38 @@ TEST(OperatorsCli, SaysWhyNothingCameAndTellsBadUsageApart) {
         EXPECT_EQ(r.out, "") << c.error;
         EXPECT_NE(r.err.find("ovrinsmsctl: " + c.error + "\n"), std::string::npos) << r.err;
     }
+}
+
+// --modem asks a simulated modem on a pty for its SIM's network (the test
+// network 001 01), as the Modem page's Lookup does.
+TEST(OperatorsCli, AsksTheModemForItsNetwork) {
+    ScratchDir d;
+    ASSERT_EQ(run_program("/bin/mkdir", {"-p", d.file("sim/modems"), d.file("sim/dosdevices")}).status, 0);
+    std::string link = d.file("sim/modems/Simulated GSM Modem"), prog = ovr::test::bin_path("ovrinsms-modemsim");
+    std::vector<std::string> args{prog, "--link", link};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t modem = 0;
+    ASSERT_EQ(posix_spawn(&modem, prog.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    for (int i = 0; i < 200 && access(link.c_str(), F_OK) != 0; ++i) usleep(10000);
+    ASSERT_EQ(symlink(link.c_str(), d.file("sim/dosdevices/com7").c_str()), 0);
+    ovr::test::write_text(d.file("ops.xml"),
+                          "<serviceproviders><country code='xx'><name>Test</name><provider><name>Ovrin Net</name>"
+                          "<gsm><network-id mcc='001' mnc='01'/><apn value='mms.ovrin'><usage type='mms'/>"
+                          "<mmsc>http://mms.ovrin.test/</mmsc><mmsproxy>10.1.1.1:8080</mmsproxy></apn></gsm>"
+                          "</provider></country></serviceproviders>");
+    std::map<std::string, std::string> env{{"OVRINSMS_OPERATOR_DB", d.file("ops.xml")},
+                                           {"OVRINSMS_DATA_DIR", d.file("data/")},
+                                           {"OVRINSMS_PLATFORM", "sim"},
+                                           {"OVRINSMS_SIM_ROOT", d.file("sim/")}};
+    auto found = run_program("ovrinsmsctl", {"operators", "lookup", "--modem", "COM7:", "--json"}, env);
+    auto unknown = run_program("ovrinsmsctl", {"operators", "lookup", "--modem", "COM9:"}, env);
+    kill(modem, SIGTERM);
+    waitpid(modem, nullptr, 0);
+    EXPECT_EQ(found.status, 0) << found.err;
+    EXPECT_NE(found.out.find("\"networks\": [\"00101\"], \"apn\": \"mms.ovrin\""), std::string::npos) << found.out;
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("the modem COM9: did not say which network its SIM card belongs to"), std::string::npos)
+        << unknown.err;
 }
