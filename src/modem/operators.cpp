@@ -15,10 +15,11 @@ namespace {
 
 namespace xml = config::xml;
 
-// Far above the real list (about 700 operators, a handful of networks and
-// APNs each), far below what would cost memory.
-constexpr size_t kMaxOperators = 20000;
-constexpr size_t kMaxPerOperator = 64;
+// Far above the real list (about 700 operators, at most 47 networks and 11
+// access points each), far below what would cost memory.
+constexpr size_t kMaxOperators = 5000;
+constexpr size_t kMaxNetworks = 256;
+constexpr size_t kMaxAccessPoints = 64;
 
 bool all_digits(std::string_view s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -86,7 +87,7 @@ public:
             const std::string* mnc = attribute(attrs, "mnc");
             if (mcc && mnc && mcc->size() == 3 && all_digits(*mcc) && (mnc->size() == 2 || mnc->size() == 3) &&
                 all_digits(*mnc)) {
-                if (op_.networks.size() >= kMaxPerOperator) return stop("an operator with too many networks");
+                if (op_.networks.size() >= kMaxNetworks) return stop("an operator with too many networks");
                 op_.networks.push_back(*mcc + *mnc);
             }
         } else if (parent == "gsm" && name == "apn") {
@@ -121,7 +122,7 @@ public:
         if (!parent) return true;
         if (*parent == "gsm" && name == "apn") {
             if (apn_for_mms_ || !apn_.url.empty()) {
-                if (op_.mms.size() >= kMaxPerOperator) return stop("an operator with too many access points");
+                if (op_.mms.size() >= kMaxAccessPoints) return stop("an operator with too many access points");
                 op_.mms.push_back(std::move(apn_));
             }
         } else if (*parent == "country" && name == "provider") {
