@@ -5,7 +5,6 @@
 // hurt (deep nesting, one endless text, endless operators), each with the
 // growth of the process's peak resident memory.
 #include <fcntl.h>
-#include <malloc.h>
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
@@ -15,24 +14,14 @@
 #include <string>
 
 #include "modem/operators.h"
+#include "peak_memory.h"
 #include "platform/fs.h"
 
 namespace {
 
 using ovr::modem::OperatorDatabase;
 
-// Peak resident memory in KiB (VmHWM), after resetting it when asked.
-long peak_kib(bool reset) {
-    if (reset) {
-        malloc_trim(0);
-        std::ofstream("/proc/self/clear_refs") << "5";
-    }
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-    return -1;
-}
+using ovr::bench::peak_kib;
 
 bool installed(benchmark::State& state) {
     if (access(ovr::modem::kOperatorDatabasePath, R_OK) == 0) return true;
