@@ -9,12 +9,13 @@
 #include <string>
 
 #include "config/ini.h"
+#include "scratch.h"
 #include "queue/mms_files.h"
 
 using namespace ovr::queue;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/fuzz_companion." + std::to_string(getpid()) + ".INI";
+    static const std::string path = scratch_dir() + "/fuzz_companion." + std::to_string(getpid()) + ".INI";
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return 0;
     std::fwrite(data, 1, size, f);

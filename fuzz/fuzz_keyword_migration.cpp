@@ -9,13 +9,14 @@
 #include <string>
 
 #include "config/ini.h"
+#include "scratch.h"
 #include "keywords/table.h"
 #include "platform/fs.h"
 
 namespace fs = ovr::platform::fs;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/fuzz_keyword_migration." + std::to_string(getpid()) + ".INI";
+    static const std::string path = scratch_dir() + "/fuzz_keyword_migration." + std::to_string(getpid()) + ".INI";
     // The input becomes the old lines' values, one per input line, so the
     // fuzzer reaches the migration without having to invent the file.
     std::string text = "[RIRER]\n";
