@@ -2,7 +2,6 @@
 // or a tag: each test's time to fail and the growth of the process's peak
 // resident memory, next to a reader without a cap (which keeps everything).
 // The peak is reset before each run (clear_refs), so each figure is its own.
-#include <malloc.h>
 #include <sys/socket.h>
 
 #include <benchmark/benchmark.h>
@@ -14,6 +13,7 @@
 #include "config/inet.h"
 #include "mail_sim.h"
 #include "nettest/mail_test.h"
+#include "peak_memory.h"
 #include "platform/network.h"
 
 namespace {
@@ -22,20 +22,7 @@ namespace ms = ovr::mailsim;
 
 constexpr uint64_t kGiB = 1ull << 30;
 
-// Peak resident memory in KiB (VmHWM), after resetting it when asked. Freed
-// memory goes back to the system first, so a run cannot hide its growth in
-// pages an earlier run left resident.
-long peak_kib(bool reset) {
-    if (reset) {
-        malloc_trim(0);
-        std::ofstream("/proc/self/clear_refs") << "5";
-    }
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-    return -1;
-}
+using ovr::bench::peak_kib;
 
 void flood(benchmark::State& state, ms::Protocol p, uint64_t bytes, bool capped) {
     ovr::platform::start_network();

@@ -56,7 +56,9 @@ struct ModemPageServices {
     std::function<bool(const MmsTestSettings&)> run_test;
     // A network device's MMS settings ("GET /init"); true when it gave a URL.
     std::function<bool(const std::string& identifier, std::string& url, std::string& proxy)> device_mms;
-    // Lets the user pick an operator's settings; nothing when none was chosen.
+    // An operator's settings for the modem (Lookup); nothing when none was
+    // found. Wired: a network device's own reply, else the operator
+    // database for the network the modem's SIM is on.
     std::function<std::optional<OperatorMmsSettings>(const std::string& modem_entry)> choose_operator;
 };
 

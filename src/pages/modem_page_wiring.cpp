@@ -1,7 +1,10 @@
 #include "pages/modem_page_wiring.h"
 
 #include "gprs/connection_test.h"
+#include "modem/entries.h"
 #include "modem/network_device.h"
+#include "modem/operators.h"
+#include "pages/operator_lookup.h"
 #include "platform/dynlib.h"
 
 namespace ovr::pages {
@@ -38,6 +41,35 @@ void wire_modem_page_services(Context& ctx, ModemPageServices& services) {
         services.network_connections = [&ctx] {
             const gprs::GprsLibrary* lib = gprs::GprsLibrary::instance(ctx.platform);
             return lib ? lib->network_connections() : std::vector<std::string>{};
+        };
+    }
+    if (!services.choose_operator) {
+        services.choose_operator = [&ctx, device = services.device_mms](const std::string& entry)
+            -> std::optional<OperatorMmsSettings> {
+            if (!ctx.ui) return std::nullopt;
+            Ui& ui = *ctx.ui;
+            std::vector<std::string> networks;
+            if (modem::entry_kind(entry) == modem::EntryKind::NetworkDevice) {
+                // A device names its operator's settings itself, not its network.
+                std::string url, proxy;
+                if (device && device(std::string(modem::device_identifier(entry)), url, proxy))
+                    return OperatorMmsSettings{{}, {}, {}, proxy, url};
+                ui.error("The network modem device gave no MMS settings, and it does not say which network it "
+                         "is on, so no operator settings can be looked up.");
+                return std::nullopt;
+            }
+            std::string database = modem::operator_database_path(), missing;
+            // Without the database the modem is not bothered.
+            if (ctx.platform && modem::operator_database(database, missing)) {
+                BusyScope busy(ui, "Asking the modem for its network");
+                // The modem's own boxes (speeds, failures) would only confuse
+                // here: what matters is whether it told its network.
+                ScriptedUi quiet;
+                platform::Platform& p = *ctx.platform;
+                modem::ModemAccess acc{*p.comm_ports, *p.tapi, *p.registry, *p.clock, quiet, ctx.ini.rirer};
+                networks = modem::ReadModemNetworks(acc, entry);
+            }
+            return LookupOperatorSettings(ui, database, networks);
         };
     }
     if (!services.run_test) {

@@ -41,6 +41,7 @@ struct ModemPageTest : ::testing::Test {
     bool test_passes = true;
     std::string device_url = "http://mms.operator.net/", device_proxy = "10.0.0.1:8080";
     std::vector<std::string> connections{"Modem: COM7:", "Operator Dial-up"};
+    bool wired_lookup = false;   // Lookup over the device and the operator database
 
     ModemPageTest() {
         setenv("OVRINSMS_DATA_DIR", d.path().c_str(), 1);
@@ -62,9 +63,11 @@ struct ModemPageTest : ::testing::Test {
             proxy = device_proxy;
             return !url.empty();
         };
-        s.choose_operator = [](const std::string&) {
-            return std::optional<pages::OperatorMmsSettings>{{"mms.apn", "user", "pw", "10.9.9.9:80", "http://mmsc/"}};
-        };
+        if (!wired_lookup)
+            s.choose_operator = [](const std::string&) {
+                return std::optional<pages::OperatorMmsSettings>{
+                    {"mms.apn", "user", "pw", "10.9.9.9:80", "http://mmsc/"}};
+            };
         auto p = std::make_unique<ModemPage>(ctx, s);
         p->created(site);
         p->shown();
@@ -391,6 +394,33 @@ TEST_F(ModemPageTest, WizardNextTestsLocalMmsAndSavesOnlyWhenItPassed) {
     EXPECT_TRUE(p->wizard_next());
     EXPECT_EQ(rirer("Modem - COM7:", "MMSURL"), "http://mms/");
     EXPECT_TRUE(fs::exists(d.file("VASPOUT/ovrinsmslite/VASP.INI")));
+}
+
+TEST_F(ModemPageTest, WiredLookupTakesTheDevicesReplyAndLeavesTheFieldsWhenNothingIsFound) {
+    wired_lookup = true;
+    ini::write_string(ctx.ini.rirer, "RIRER", "Modem1", "OvrinSMSModem - 192.168.1.5:8990");
+    ini::write_string(ctx.ini.rirer, "OvrinSMSModem - 192.168.1.5:8990", "OvrinsmsModemMMSURL", "http://old/");
+    auto p = open();
+    ASSERT_EQ(p->text(F::Url).text, "http://old/");
+    p->press_lookup();
+    EXPECT_EQ(p->text(F::Url).text, device_url);
+    EXPECT_EQ(p->text(F::Proxy).text, device_proxy);
+
+    device_url.clear();
+    device_proxy.clear();
+    p = open();
+    p->press_lookup();
+    EXPECT_EQ(p->text(F::Url).text, "http://old/");
+    EXPECT_EQ(ui.boxes.back().icon, Icon::Error);
+
+    // A local modem without the database: said, the modem left alone.
+    setenv("OVRINSMS_OPERATOR_DB", d.file("none.xml").c_str(), 1);
+    write_text(ctx.ini.rirer, "[RIRER]\nModem1=COM7:\n[Modem - COM7:]\nAPN=mine\n");
+    p = open();
+    p->press_lookup();
+    unsetenv("OVRINSMS_OPERATOR_DB");
+    EXPECT_EQ(p->text(F::Apn).text, "mine");
+    EXPECT_EQ(ui.boxes.back().text.rfind("No operator settings can be looked up:", 0), 0u) << ui.boxes.back().text;
 }
 
 TEST_F(ModemPageTest, LookupFillsTheOperatorSettingsAndClearsTheTestedFlag) {

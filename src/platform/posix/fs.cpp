@@ -291,6 +291,9 @@ std::optional<std::string> read_file(const std::string& path, uint64_t max_bytes
         return std::nullopt;
     }
     std::string data;
+    // Room for a little growth up front: growing a full buffer would copy
+    // it, and a large file would cost twice its size at the peak.
+    data.reserve(static_cast<size_t>(std::min<uint64_t>(max_bytes, static_cast<uint64_t>(st.st_size) + 65536)));
     data.resize(static_cast<size_t>(st.st_size));
     size_t got = 0;
     for (;;) {

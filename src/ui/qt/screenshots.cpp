@@ -33,12 +33,14 @@
 #include "pages/mm7_dialog.h"
 #include "gprs/connection_test.h"
 #include "pages/modem_page.h"
+#include "pages/operator_lookup.h"
 #include "pages/page.h"
 #include "pages/select_modem.h"
 #include "pages/status_page.h"
 #include "config/modem_cache.h"
 #include "device_server.h"
 #include "modem/network_device.h"
+#include "modem/operators.h"
 #include "platform/dynlib.h"
 #include "pages/server_page.h"
 #include "pages/user_dialog.h"
@@ -516,6 +518,28 @@ int main(int argc, char** argv) {
             save(&w, "main-2-modem-mms-off");
             sheet.on_change = nullptr;
         }
+        // Lookup from the operator list for a SIM of the network 26201, and
+        // its boxes.
+        ScriptedUi said;
+        local.choose_operator = [&said](const std::string&) {
+            return pages::LookupOperatorSettings(said, modem::operator_database_path(), {"26201"});
+        };
+        {
+            auto page = std::make_unique<pages::ModemPage>(ctx, local);
+            pages::ModemPage* model = page.get();
+            std::vector<std::unique_ptr<pages::PageModel>> v;
+            v.push_back(std::move(page));
+            app::Sheet sheet(app::SheetKind::Main, ctx, std::move(v));
+            ui::SheetWindow w(sheet, true);
+            if (!model->send_mms().checked) model->click_send_mms();
+            model->press_lookup();
+            save(&w, "main-2-modem-lookup");
+            sheet.on_change = nullptr;
+        }
+        for (const ScriptedUi::Box& b : said.boxes) box("dialog-modem-lookup-others", b.text, b.icon, b.buttons);
+        said.boxes.clear();
+        pages::LookupOperatorSettings(said, "/usr/share/mobile-broadband-provider-info/missing.xml", {"26201"});
+        box("dialog-modem-lookup-no-database", said.boxes.at(0).text, said.boxes.at(0).icon, Buttons::Ok);
     }
     box("dialog-modem-untested",
         "MMS configuration settings have not been tested.\r\n\r\nDo you wish to test these settings before saving "
