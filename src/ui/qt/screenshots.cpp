@@ -518,11 +518,11 @@ int main(int argc, char** argv) {
             save(&w, "main-2-modem-mms-off");
             sheet.on_change = nullptr;
         }
-        // Lookup from the operator list for a SIM of the network 26201, and
-        // its boxes.
+        // Lookup from the operator list for a SIM of the network 20801 (with
+        // virtual operators on it), and its boxes.
         ScriptedUi said;
         local.choose_operator = [&said](const std::string&) {
-            return pages::LookupOperatorSettings(said, modem::operator_database_path(), {"26201"});
+            return pages::LookupOperatorSettings(said, modem::operator_database_path(), {"20801"});
         };
         {
             auto page = std::make_unique<pages::ModemPage>(ctx, local);
