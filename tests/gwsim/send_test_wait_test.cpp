@@ -7,14 +7,26 @@
 #include "support/scratch.h"
 
 namespace ovr::test {
+namespace {
 
-TEST(SendTestWait, PrintsEachStatusLineAndExitsWithTheResult) {
+// A scratch simulated gateway: its three directories and the environment
+// that points the programs at them.
+struct SimGateway {
     ScratchDir dir;
     std::map<std::string, std::string> env{{"OVRINSMS_PLATFORM", "sim"},
                                            {"OVRINSMS_SIM_ROOT", dir.path() + "sim/"},
                                            {"OVRINSMS_DATA_DIR", dir.path() + "data/"},
                                            {"OVRINSMS_PRIVATE_DIR", dir.path() + "private/"}};
-    for (const char* d : {"data/", "private/"}) platform::fs::create_directories(dir.path() + d);
+    SimGateway() {
+        for (const char* d : {"data/", "private/"}) platform::fs::create_directories(dir.path() + d);
+    }
+};
+
+}  // namespace
+
+TEST(SendTestWait, PrintsEachStatusLineAndExitsWithTheResult) {
+    SimGateway g;
+    auto& env = g.env;
     auto ctl = [&](const std::vector<std::string>& args) { return run_program("ovrinsmsctl", args, env); };
     ASSERT_EQ(run_program("ovrinsms-gwsim", {"ctl", "delay", "50"}, env).status, 0);
     ASSERT_EQ(ctl({"service", "install"}).status, 0);
@@ -33,12 +45,8 @@ TEST(SendTestWait, PrintsEachStatusLineAndExitsWithTheResult) {
 }
 
 TEST(SendTestWait, CancelTestWithdrawsAQueuedTestOrSaysWhyNot) {
-    ScratchDir dir;
-    std::map<std::string, std::string> env{{"OVRINSMS_PLATFORM", "sim"},
-                                           {"OVRINSMS_SIM_ROOT", dir.path() + "sim/"},
-                                           {"OVRINSMS_DATA_DIR", dir.path() + "data/"},
-                                           {"OVRINSMS_PRIVATE_DIR", dir.path() + "private/"}};
-    for (const char* d : {"data/", "private/"}) platform::fs::create_directories(dir.path() + d);
+    SimGateway g;
+    auto& env = g.env;
     auto ctl = [&](const std::vector<std::string>& args) { return run_program("ovrinsmsctl", args, env); };
     // The services hold every test long enough to withdraw it.
     ASSERT_EQ(run_program("ovrinsms-gwsim", {"ctl", "delay", "600000"}, env).status, 0);
@@ -72,10 +80,10 @@ TEST(SendTestWait, CancelTestWithdrawsAQueuedTestOrSaysWhyNot) {
 
     // A file that cannot be deleted: the services are stopped, it is tried
     // again, they are started again, and the reason is given.
-    platform::fs::create_directories(dir.path() + "data/Q/TEST0001.REQ");
+    platform::fs::create_directories(g.dir.path() + "data/Q/TEST0001.REQ");
     auto stuck = ctl({"queue", "cancel-test", "sms", "TEST0001"});
     EXPECT_EQ(stuck.status, 1);
-    EXPECT_NE(stuck.err.find("cannot delete " + dir.path() + "data/Q/TEST0001.REQ: Is a directory"), std::string::npos)
+    EXPECT_NE(stuck.err.find("cannot delete " + g.dir.path() + "data/Q/TEST0001.REQ: Is a directory"), std::string::npos)
         << stuck.err;
     EXPECT_EQ(ctl({"status"}).status, 0);  // both services running again
     EXPECT_NE(ctl({"events"}).out.find("The OvrinSMS service has stopped."), std::string::npos);
