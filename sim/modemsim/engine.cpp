@@ -25,6 +25,11 @@ constexpr size_t kMaxRequest = 8192;  // a data call's request beyond this is dr
 
 }  // namespace
 
+std::string imsi_of(const ModemProfile& p) {
+    std::string imsi = p.network + "0123456789";
+    return imsi.substr(0, 15);
+}
+
 bool known_gprs_profile(const std::string& name) {
     for (const auto& n : gprs_profile_names())
         if (n == name) return true;
@@ -280,7 +285,7 @@ std::string ModemEngine::extended(const std::string& cmd_in, uint64_t now, bool&
     if (name == "+CGMM" || name == "+GMM") return test ? "" : line("OVR-GSM 900");
     if (name == "+CGMR" || name == "+GMR") return test ? "" : line("Revision 1.0 (" + p_.name + ")");
     if (name == "+CGSN" || name == "+GSN") return test ? "" : line("356938035643809");
-    if (name == "+CIMI") return test ? "" : line("001010123456789");
+    if (name == "+CIMI") return test ? "" : line(imsi_of(p_));
     if (name == "+CMEE") {
         if (query) return line("+CMEE: " + std::to_string(cmee_));
         if (test) return line("+CMEE: (0-2)");
@@ -337,8 +342,15 @@ std::string ModemEngine::extended(const std::string& cmd_in, uint64_t now, bool&
         return {};
     }
     if (name == "+COPS") {
-        if (query) return line(registered(now) ? "+COPS: 0,0,\"Ovrin Net\"" : "+COPS: 0");
-        if (test) return line("+COPS: (2,\"Ovrin Net\",\"OVRIN\",\"00101\"),,(0-4),(0-2)");
+        const std::string shown = cops_format_ == 2 ? p_.network : p_.operator_name;
+        if (query)
+            return line(registered(now) ? "+COPS: 0," + std::to_string(cops_format_) + ",\"" + shown + "\"" : "+COPS: 0");
+        if (test)
+            return line("+COPS: (2,\"" + p_.operator_name + "\",\"" + p_.operator_name + "\",\"" + p_.network +
+                        "\"),,(0-4),(0-2)");
+        // AT+COPS=3,N only chooses how the operator is shown.
+        if (arg.size() >= 3 && arg[0] == '3' && arg[1] == ',' && arg[2] >= '0' && arg[2] <= '2')
+            cops_format_ = arg[2] - '0';
         return {};
     }
     if (name == "+CREG") {

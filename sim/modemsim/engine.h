@@ -36,7 +36,14 @@ struct ModemProfile {
     // refused), no-coverage (no attach), mmsc-refusing (the MMS proxy answers
     // 403), silent (the dial is never answered).
     std::string gprs = "ok";
+    // The SIM's network (MCC and MNC) and the operator registered on: the
+    // test network 001 01 unless told otherwise.
+    std::string network = "00101";
+    std::string operator_name = "Ovrin Net";
 };
+
+// The SIM's IMSI: its network's digits, then the subscriber's.
+std::string imsi_of(const ModemProfile& p);
 
 // The GPRS profiles by name.
 bool known_gprs_profile(const std::string& name);
@@ -78,6 +85,7 @@ private:
     bool verbose_ = true;
     int cmee_ = 1;   // numeric +CME ERROR codes, as most GSM modems ship
     int cfun_ = 1;
+    int cops_format_ = 0;  // AT+COPS=3,N: 0 long name, 1 short name, 2 numeric
     std::optional<uint64_t> radio_on_at_;
     bool pin_ok_ = false;
     int cmgf_ = 0;

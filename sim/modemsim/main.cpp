@@ -1,8 +1,11 @@
-// ovrinsms-modemsim --link PATH [--profile NAME] [--gprs NAME | --gprs-from FILE] [--speed BPS] [--log FILE]
+// ovrinsms-modemsim --link PATH [--profile NAME] [--gprs NAME | --gprs-from FILE] [--speed BPS]
+//                   [--network MCCMNC [--operator NAME]] [--log FILE]
 // Opens a pty pair, links PATH to its slave and answers AT commands on it as
 // the profile's GSM modem would; the GPRS profile plays the operator's side
 // of a data call (--gprs-from reads its name from FILE before each command,
-// so it can be changed while the modem runs). Every command received is logged on stderr
+// so it can be changed while the modem runs). --network puts the SIM on a
+// real operator's network (its IMSI and AT+COPS), so the operator database
+// has settings for it; the test network 001 01 has none. Every command received is logged on stderr
 // (and to FILE). "ready PATH" on stdout tells that the modem is listening.
 #include <fcntl.h>
 #include <poll.h>
@@ -43,7 +46,7 @@ uint32_t baud_of(speed_t s) {
 int usage() {
     std::fprintf(stderr,
                  "usage: ovrinsms-modemsim --link PATH [--profile NAME] [--gprs NAME | --gprs-from FILE] [--speed BPS] "
-                 "[--log FILE]\n  profiles:");
+                 "[--network MCCMNC [--operator NAME]] [--log FILE]\n  profiles:");
     for (auto& n : ovr::sim::profile_names()) std::fprintf(stderr, " %s", n.c_str());
     std::fprintf(stderr, "\n  GPRS profiles:");
     for (auto& n : ovr::sim::gprs_profile_names()) std::fprintf(stderr, " %s", n.c_str());
@@ -67,7 +70,7 @@ std::string gprs_word(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string link, profile_name = "pdu", log_path, gprs = "ok", gprs_from;
+    std::string link, profile_name = "pdu", log_path, gprs = "ok", gprs_from, network, operator_name;
     long speed = -1;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -82,6 +85,12 @@ int main(int argc, char** argv) {
         if (a == "--log" && value(log_path)) continue;
         if (a == "--gprs" && value(gprs) && ovr::sim::known_gprs_profile(gprs)) continue;
         if (a == "--gprs-from" && value(gprs_from)) continue;
+        if (a == "--network" && value(network) && (network.size() == 5 || network.size() == 6) &&
+            network.find_first_not_of("0123456789") == std::string::npos)
+            continue;
+        if (a == "--operator" && value(operator_name) && !operator_name.empty() &&
+            operator_name.find_first_of("\"\r\n") == std::string::npos)
+            continue;
         if (a == "--speed" && value(v)) {
             char* end = nullptr;
             speed = std::strtol(v.c_str(), &end, 10);
@@ -128,6 +137,8 @@ int main(int argc, char** argv) {
 
     ovr::platform::SystemClock clock;
     profile->gprs = gprs;
+    if (!network.empty()) profile->network = network;
+    if (!operator_name.empty()) profile->operator_name = operator_name;
     ovr::sim::ModemEngine engine(*profile);
     std::fprintf(stderr, "ovrinsms-modemsim: profile %s on %s (%s)\n", profile->name.c_str(), link.c_str(), slave_name);
     std::printf("ready %s\n", link.c_str());

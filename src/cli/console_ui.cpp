@@ -10,7 +10,12 @@ namespace ovr::cli {
 
 Answer ConsoleUi::message(const std::string& text, Icon icon, Buttons buttons, const std::string&) {
     shown_.push_back(text);
-    out_ << icon_word(icon) << ": " << text << "\n";
+    // Box texts break their lines as the dialogs do (CR LF); a terminal
+    // and a script reading it want plain lines.
+    std::string lines;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n') lines += text[i];
+    out_ << icon_word(icon) << ": " << lines << "\n";
     out_.flush();
     if (buttons == Buttons::Ok) return Answer::Ok;
     bool yes = assume_yes_;

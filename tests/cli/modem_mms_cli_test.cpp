@@ -48,10 +48,10 @@ TEST_F(ModemMmsCli, EachOperatorProfileGivesItsVerdict) {
         const char* err;
     } cases[] = {
         {"ok", 0, "information: Connection Test OK!\n"},
-        {"wrong-apn", 1, "error: Connection Failed\r\nRAS Error 720\r\nThe network refused the data context for this APN.\n"},
-        {"no-coverage", 1, "error: Connection Failed\r\nRAS Error 678\r\nThe modem found no GPRS network (no coverage).\n"},
+        {"wrong-apn", 1, "error: Connection Failed\nRAS Error 720\nThe network refused the data context for this APN.\n"},
+        {"no-coverage", 1, "error: Connection Failed\nRAS Error 678\nThe modem found no GPRS network (no coverage).\n"},
         {"mmsc-refusing", 1, "error: Unable to connect to WAP Gateway\n"},
-        {"silent", 1, "error: Connection Failed\r\nRAS Error 718\r\nThe network did not answer the data call in time.\n"},
+        {"silent", 1, "error: Connection Failed\nRAS Error 718\nThe network did not answer the data call in time.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.profile);

@@ -151,4 +151,24 @@ TEST(Operators, AsksTheModemForItsSimsNetworkAndLetsABusyModemBe) {
 
     ports.busy.insert("COM7:");   // the gateway service holds it
     EXPECT_TRUE(ReadModemNetworks(acc, "COM7:").empty());
+
+    // A SIM of a listed network (as the demo's modem has) leads to that
+    // network's operator; its 6-digit form is tried first and not listed.
+    ovr::sim::ModemProfile on_ee = *ovr::sim::find_profile("pdu");
+    on_ee.network = "23430";
+    on_ee.operator_name = "EE";
+    ports.busy.clear();
+    ports.wires["COM7:"] = std::make_shared<ovr::test::Wire>(on_ee, clock);
+    std::vector<std::string> networks = ReadModemNetworks(acc, "COM7:");
+    EXPECT_EQ(networks, (std::vector<std::string>{"234300", "23430"}));
+    struct stat st {};
+    if (stat(kOperatorDatabasePath, &st) != 0) GTEST_SKIP() << kOperatorDatabasePath << " is not installed";
+    std::string error;
+    auto db = operator_database(kOperatorDatabasePath, error);
+    ASSERT_TRUE(db) << error;
+    std::vector<const Operator*> found;
+    for (const std::string& n : networks)
+        for (const Operator* op : db->by_network(n)) found.push_back(op);
+    ASSERT_FALSE(found.empty());
+    EXPECT_EQ(found[0]->name, "EE");
 }
