@@ -2,6 +2,7 @@
 # ./run demo on a private X server for SECS seconds (default 60) with the
 # build under test: the services run, and at the end the counters, the queue
 # and the event log are still moving (the feeder lived through every round);
+# the modem's SIM is on a network the operator list knows;
 # a TERM closes the console through its normal exit, without a sanitizer
 # report, and takes the feeder, the services and the modem with it.
 #
@@ -53,6 +54,12 @@ print(sum(r["today"] for r in s["counters"]), s["outbound_sms_queue"]["count"], 
 # Both services up within 20 s.
 for _ in $(seq 200); do "$ctl" status >/dev/null 2>&1 && break; sleep 0.1; done
 "$ctl" status >/dev/null 2>&1 || fail "the services are not running: $("$ctl" status 2>&1)"
+
+# The simulated SIM is on a listed network: what the Modem page's Lookup
+# asks gives that network's operator and its MMS settings.
+look=$("$ctl" operators lookup --modem COM7: 2>&1) || fail "operators lookup --modem COM7: failed: $look"
+grep -qx "operator: EE" <<<"$look" && grep -qx "apn: eezone (EE MMS)" <<<"$look" ||
+  fail "Lookup gave another operator: $look"
 
 sleep $((secs - 20))
 kill -0 "$demo_pid" 2>/dev/null || fail "the demo ended early"
