@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "config/ini.h"
+#include "support/page_site.h"
 #include "support/scratch.h"
 
 using namespace ovr;
@@ -42,15 +43,6 @@ pages::MailTests fake_tests() {
                 return record("pop3", g_receive_passes, s, t, u, p);
             }};
 }
-
-struct Site : pages::PageSite {
-    int marked = 0;
-    void mark_changed(pages::PageModel&) override { ++marked; }
-    bool apply_all() override { return true; }
-    bool query_unsaved() override { return false; }
-    void set_wizard_buttons(pages::WizardButtons) override {}
-    void press_button(pages::SheetButton) override {}
-};
 
 struct DialogWindows : pages::Windows {
     int mailbox_result = 0, senders_result = 0;
@@ -101,7 +93,7 @@ protected:
     pages::Context ctx;
     ScriptedUi ui;
     DialogWindows windows;
-    Site site;
+    ovr::test::CountingSite site;
     std::vector<std::string> busy;
 };
 
@@ -198,7 +190,7 @@ TEST_F(EmailTest, ChangesAreTrackedAndDialogsThatSavedCount) {
     EXPECT_TRUE(p->changed());
     p->apply();
     EXPECT_EQ(mmsc("MMSC", "SMSEMail"), "Yes");
-    EXPECT_GE(site.marked, 2);
+    EXPECT_GE(site.changed, 2);
 
     // Cancel asks while anything is pending.
     p->click_force_mms();

@@ -16,18 +16,6 @@ using namespace ovr;
 using pages::ModemPage;
 using F = ModemPage::Field;
 
-namespace {
-
-struct NullSite : pages::PageSite {
-    void mark_changed(pages::PageModel&) override {}
-    bool apply_all() override { return true; }
-    bool query_unsaved() override { return false; }
-    void set_wizard_buttons(pages::WizardButtons) override {}
-    void press_button(pages::SheetButton) override {}
-};
-
-}  // namespace
-
 TEST(ModemPageMms, TestConnectionGivesEachOperatorProfilesVerdict) {
     test::ScratchDir d;
     platform::Platform p = platform::make_sim_platform(d.file("sim/"), std::make_shared<platform::SystemClock>());
@@ -44,7 +32,7 @@ TEST(ModemPageMms, TestConnectionGivesEachOperatorProfilesVerdict) {
     ctx.ui = &ui;
     ctx.platform = &p;
     config::ini::write_string(ctx.ini.rirer, "RIRER", "Modem1", "COM7:");
-    NullSite site;
+    pages::NullPageSite site;
     ModemPage page(ctx);
     page.created(site);
     page.shown();

@@ -15,6 +15,7 @@
 #include "pages/mm7_dialog.h"
 #include "platform/fs.h"
 #include "platform/registry.h"
+#include "support/page_site.h"
 #include "support/scratch.h"
 
 namespace pages = ovr::pages;
@@ -26,15 +27,6 @@ using ovr::test::ScratchDir;
 using ovr::test::write_text;
 
 namespace {
-
-struct Site : pages::PageSite {
-    int changed = 0;
-    void mark_changed(pages::PageModel&) override { ++changed; }
-    bool apply_all() override { return true; }
-    bool query_unsaved() override { return false; }
-    void set_wizard_buttons(pages::WizardButtons) override {}
-    void press_button(pages::SheetButton) override {}
-};
 
 // The front end: runs each dialog through a script, then presses OK.
 struct ScriptedWindows : pages::Windows {
@@ -90,7 +82,7 @@ protected:
     ovr::platform::Platform platform;
     pages::Context ctx;
     ovr::nettest::PhpSearch php;
-    Site site;
+    ovr::test::CountingSite site;
     std::unique_ptr<P> page;
 };
 

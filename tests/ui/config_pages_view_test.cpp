@@ -13,6 +13,7 @@
 #include "pages/server_page.h"
 #include "pages/user_dialog.h"
 #include "pages/users_page.h"
+#include "support/page_site.h"
 #include "support/scratch.h"
 #include "ui/qt/server_view.h"
 #include "ui/test_app.h"
@@ -23,20 +24,11 @@ using namespace ovr;
 
 namespace {
 
-struct NullSite : pages::PageSite {
-    int changed = 0;
-    void mark_changed(pages::PageModel&) override { ++changed; }
-    bool apply_all() override { return true; }
-    bool query_unsaved() override { return false; }
-    void set_wizard_buttons(pages::WizardButtons) override {}
-    void press_button(pages::SheetButton) override {}
-};
-
 struct ConfigViews : ::testing::Test {
     test::ScratchDir d;
     ScriptedUi ui;
     pages::Context ctx;
-    NullSite site;
+    test::CountingSite site;
     ConfigViews() {
         test::qt_app();
         ctx.dirs = {d.path(), d.path(), d.path()};

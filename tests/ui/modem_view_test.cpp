@@ -13,6 +13,7 @@
 
 #include "config/ini.h"
 #include "pages/modem_page.h"
+#include "support/page_site.h"
 #include "support/scratch.h"
 #include "ui/qt/modem_view.h"
 #include "test_app.h"
@@ -21,20 +22,11 @@ using namespace ovr;
 
 namespace {
 
-struct NullSite : pages::PageSite {
-    int changed = 0;
-    void mark_changed(pages::PageModel&) override { ++changed; }
-    bool apply_all() override { return true; }
-    bool query_unsaved() override { return false; }
-    void set_wizard_buttons(pages::WizardButtons) override {}
-    void press_button(pages::SheetButton) override {}
-};
-
 struct ModemViewTest : ::testing::Test {
     test::ScratchDir d;
     ScriptedUi ui;
     pages::Context ctx;
-    NullSite site;
+    test::CountingSite site;
     ModemViewTest() {
         test::qt_app();
         setenv("OVRINSMS_DATA_DIR", d.path().c_str(), 1);

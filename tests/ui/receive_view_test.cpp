@@ -23,14 +23,6 @@ using namespace ovr;
 
 namespace {
 
-struct NoSite : pages::PageSite {
-    void mark_changed(pages::PageModel&) override {}
-    bool apply_all() override { return true; }
-    bool query_unsaved() override { return false; }
-    void set_wizard_buttons(pages::WizardButtons) override {}
-    void press_button(pages::SheetButton) override {}
-};
-
 struct TwoWayViewTest : ::testing::Test {
     TwoWayViewTest() {
         test::qt_app();
@@ -42,7 +34,7 @@ struct TwoWayViewTest : ::testing::Test {
     test::ScratchDir dir;
     ScriptedUi ui;
     pages::Context ctx;
-    NoSite site;
+    pages::NullPageSite site;
 };
 
 }  // namespace

@@ -31,18 +31,10 @@ const QColor kRed(255, 0, 0);
 QColor text_colour(QLabel* l) { return l->palette().color(QPalette::WindowText); }
 QColor default_colour(QLabel* l) { return QApplication::palette(l).color(QPalette::WindowText); }
 
-struct NullSite : pages::PageSite {
-    void mark_changed(pages::PageModel&) override {}
-    bool apply_all() override { return true; }
-    bool query_unsaved() override { return false; }
-    void set_wizard_buttons(pages::WizardButtons) override {}
-    void press_button(pages::SheetButton) override {}
-};
-
 struct StatusViewTest : ::testing::Test {
     test::FakeGateway g;
     pages::Context ctx;
-    NullSite site;
+    pages::NullPageSite site;
     std::string data;
     StatusViewTest() {
         qt_app();
