@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace ovr::test {
 
 inline QApplication& qt_app() {
@@ -14,6 +16,9 @@ inline QApplication& qt_app() {
         static int argc = 1;
         static char name[] = "tests_ui";
         static char* argv[] = {name, nullptr};
+        // Offscreen unless told otherwise, so the program runs by hand as
+        // it does under ctest.
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
         auto* app = new QApplication(argc, argv);
         struct Teardown : ::testing::Environment {
             void TearDown() override { delete qApp; }
