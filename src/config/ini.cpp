@@ -128,8 +128,8 @@ Classified classify(std::string_view content) {
 
 // An "=" line right after another entry with an empty name is dropped, as the
 // services' reader drops it; `prev_empty` carries that state along a section.
-bool dropped(const Classified& c, std::optional<bool>& prev_empty) {
-    if (c.blank_name && prev_empty.value_or(false)) return true;
+bool dropped(const Classified& c, bool& prev_empty) {
+    if (c.blank_name && prev_empty) return true;
     prev_empty = c.name.empty();
     return false;
 }
@@ -183,7 +183,7 @@ std::shared_ptr<Parsed> parse(std::string text) {
     };
     // The lines before the first header form the section named "".
     p->sections.emplace_back();
-    std::optional<bool> prev_empty;
+    bool prev_empty = false;
     for_each_line(t, [&](const Line& line) {
         Classified c = classify(t.substr(line.start, line.end - line.start));
         if (c.kind == Kind::Header) {
@@ -191,7 +191,7 @@ std::shared_ptr<Parsed> parse(std::string text) {
             s.name = span_of(c.name);
             s.first_entry = static_cast<uint32_t>(p->entries.size());
             p->sections.push_back(std::move(s));
-            prev_empty.reset();
+            prev_empty = false;
         } else if (c.kind == Kind::Entry && !dropped(c, prev_empty)) {
             p->entries.push_back(Entry{span_of(c.name), span_of(c.value), c.has_value});
             ++p->sections.back().entry_count;
@@ -465,7 +465,7 @@ std::optional<std::string> edit_key(const std::string& text, std::string_view se
     // a section usually belong to the next one), else after the header, else
     // (the section "") just before the first header.
     size_t at = loc.header ? loc.header->next : loc.end;
-    std::optional<bool> prev_empty;
+    bool prev_empty = false;
     for (const Line& line : loc.body) {
         Classified c = classify(std::string_view(text).substr(line.start, line.end - line.start));
         if (c.kind != Kind::Entry || dropped(c, prev_empty)) continue;

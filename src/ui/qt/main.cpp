@@ -3,6 +3,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+
 #include <QApplication>
 #include <QSocketNotifier>
 #include <iostream>
@@ -24,8 +26,13 @@ using namespace ovr;
 namespace {
 
 int quit_pipe[2] = {-1, -1};
+std::atomic<int> quit_signals{0};  // lock-free, so safe in a handler
 
-extern "C" void on_quit_signal(int) {
+extern "C" void on_quit_signal(int sig) {
+    // A second signal while the windows are still closing (an unsaved-changes
+    // question waiting, say) ends the console at once: whoever sent it will
+    // not wait for an answer. Every INI write is atomic, so nothing is torn.
+    if (quit_signals.fetch_add(1) > 0) _exit(128 + sig);
     char c = 1;
     ssize_t n = write(quit_pipe[1], &c, 1);
     (void)n;
@@ -33,7 +40,7 @@ extern "C" void on_quit_signal(int) {
 
 // SIGTERM (and SIGINT, unless ignored) closes the windows as the user would,
 // so the console ends through its normal exit rather than dying in the middle
-// of a page's work.
+// of a page's work; a second one ends it at once.
 void close_windows_on_signals(QApplication& app) {
     if (pipe2(quit_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     auto* notifier = new QSocketNotifier(quit_pipe[0], QSocketNotifier::Read, &app);
