@@ -1,5 +1,8 @@
 // The INI reader and the profile write on arbitrary text: no crash, no
-// unbounded work, and a written value always reads back.
+// unbounded work, a written value always reads back, and a transaction
+// leaves the bytes its single writes would.
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -40,5 +43,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (removed->size() >= text.size()) abort();
     }
     (void)ini::edited_text(text, section, std::nullopt, std::nullopt);
+
+    // A transaction of a few writes picked by the first byte: runs in one
+    // section (spelt in either case), in a new one, removals among them.
+    std::string upper = section;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string* sections[] = {&section, &upper, &value};
+    std::vector<ini::ProfileWrite> writes;
+    for (unsigned bits = data[0], n = 0; n < 4; ++n, bits >>= 2) {
+        const std::string& s = *sections[(bits + n) % 3];
+        if (bits & 1)
+            writes.push_back({s, key, std::nullopt});
+        else
+            writes.push_back({s, n % 2 ? key : value, value + std::to_string(n)});
+    }
+    if (std::all_of(writes.begin(), writes.end(), [](const ini::ProfileWrite& w) { return ini::accepted(w); })) {
+        std::string single = text;
+        for (const ini::ProfileWrite& w : writes) {
+            if (auto next = ini::edited_text(single, w.section, w.key, w.value)) single = std::move(*next);
+        }
+        if (ini::edited_text(text, writes).value_or(text) != single) abort();
+    }
     return 0;
 }

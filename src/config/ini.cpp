@@ -673,10 +673,8 @@ bool write_profile(const std::string& path, std::string_view section, std::optio
 namespace {
 
 bool valid_writes(const std::vector<ProfileWrite>& writes) {
-    for (const ProfileWrite& w : writes) {
-        if (!w.key || !w.value) continue;
-        if (!valid_section(trim(w.section)) || !valid_key(trim(*w.key)) || has_break(*w.value)) return false;
-    }
+    for (const ProfileWrite& w : writes)
+        if (!accepted(w)) return false;
     return true;
 }
 
@@ -695,10 +693,8 @@ std::optional<std::string> apply_writes(const std::string& original, const std::
         size_t j = i + 1;
         while (w.key && j < writes.size() && writes[j].key && equal_ci(trim(writes[j].section), section)) ++j;
         if (j - i > 1) {
-            Located loc = locate_section(current, section);
-            if (loc.found && loc.header) {
-                const std::string eol(eol_of(current));
-                std::string part = current.substr(loc.start, loc.end - loc.start);
+            const std::string eol(eol_of(current));
+            auto run_in = [&](std::string& part) {
                 bool changed = false;
                 for (size_t k = i; k < j; ++k) {
                     if (auto next = edit_key(part, section, trim(*writes[k].key), value_of(writes[k]), eol)) {
@@ -706,7 +702,27 @@ std::optional<std::string> apply_writes(const std::string& original, const std::
                         changed = true;
                     }
                 }
-                if (changed) text = current.substr(0, loc.start) + part + current.substr(loc.end);
+                return changed;
+            };
+            Located loc = locate_section(current, section);
+            if (loc.found && loc.header) {
+                std::string part = current.substr(loc.start, loc.end - loc.start);
+                if (run_in(part)) text = current.substr(0, loc.start) + part + current.substr(loc.end);
+                i = j;
+                continue;
+            }
+            // A new section goes at the end, made (and named) by the run's
+            // first write that sets a key: the run is applied to it alone,
+            // from a header that reads back as the section.
+            size_t maker = i;
+            while (maker < j && !writes[maker].value) ++maker;
+            std::string part = maker < j ? "[" + std::string(trim(writes[maker].section)) + "]" + eol : std::string();
+            if (!loc.found && (maker == j || locate_section(part, section).header)) {
+                if (run_in(part)) {
+                    std::string out = current;
+                    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol;
+                    text = std::move(out) + part;
+                }
                 i = j;
                 continue;
             }
@@ -723,6 +739,11 @@ std::optional<std::string> apply_writes(const std::string& original, const std::
 }
 
 }  // namespace
+
+bool accepted(const ProfileWrite& w) {
+    if (!w.key || !w.value) return true;
+    return valid_section(trim(w.section)) && valid_key(trim(*w.key)) && !has_break(*w.value);
+}
 
 bool write_profiles(const std::string& path, const std::vector<ProfileWrite>& writes) {
     if (!valid_writes(writes)) return false;
@@ -802,6 +823,11 @@ std::optional<std::string> edited_text(const std::string& text, std::string_view
     std::string_view k = trim(*key);
     if (value && (!valid_section(section) || !valid_key(k) || has_break(*value))) return std::nullopt;
     return edit_key(text, section, k, value);
+}
+
+std::optional<std::string> edited_text(const std::string& text, const std::vector<ProfileWrite>& writes) {
+    if (!valid_writes(writes)) return std::nullopt;
+    return apply_writes(text, writes);
 }
 
 void set_cache_enabled(bool on) { cache().set_enabled(on); }

@@ -83,6 +83,9 @@ struct ProfileWrite {
 // bytes are those the single writes would have left. Fails (writing nothing)
 // when any write would be refused or the file cannot be read or written.
 bool write_profiles(const std::string& path, const std::vector<ProfileWrite>& writes);
+// Whether a write keeps the file's structure (write_profiles refuses the
+// whole batch for one that does not).
+bool accepted(const ProfileWrite& write);
 
 // One parse of a file's text, read with the rules of read_string: many reads
 // of one state of the file for the price of one parse.
@@ -130,6 +133,8 @@ std::string string_in(std::string_view text, std::string_view section, std::stri
 std::vector<std::string> section_in(std::string_view text, std::string_view section, size_t size = kDefaultBuffer);
 std::optional<std::string> edited_text(const std::string& text, std::string_view section,
                                        std::optional<std::string_view> key, std::optional<std::string_view> value);
+// The text a transaction's writes would leave, as write_profiles leaves it.
+std::optional<std::string> edited_text(const std::string& text, const std::vector<ProfileWrite>& writes);
 
 // The parsed-file cache can be turned off (benchmarks compare both ways).
 void set_cache_enabled(bool on);
