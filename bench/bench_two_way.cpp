@@ -2,7 +2,8 @@
 // walk of the whole disk it replaces), loading the page and refilling its
 // list with 1,000 keywords in a 1 MiB RIRER.INI (cache on and off), and
 // removing the first of 1,000 keywords as one transaction against the
-// key-by-key rewrites it replaces.
+// key-by-key rewrites it replaces; converting 1,000 old ReceiveSMSCommand
+// lines in one write against a profile write per converted key.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -114,6 +115,36 @@ void BM_RemoveFirstOfThousand(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RemoveFirstOfThousand)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The start's conversion of an old table of 1,000 lines.
+void BM_MigrateThousandOldLines(benchmark::State& state) {
+    const bool per_key = state.range(0) != 0;
+    std::string dir = scratch();
+    std::string rirer = dir + "RIRER.INI";
+    std::string text = "[RIRER]\r\nModem1=COM7:\r\n";
+    for (int n = 1; n <= 1000; ++n)
+        text += "ReceiveSMSCommand" + std::to_string(n) + "=WORD" + std::to_string(n) + "\treplytext:" +
+                std::string(200, 'r') + "\tYes\r\n";
+    for (auto _ : state) {
+        state.PauseTiming();
+        ovr::platform::fs::write_file_atomic(rirer, text);
+        ini::clear_cache();
+        state.ResumeTiming();
+        if (per_key) {
+            // Three profile writes per line, as the conversion was first made.
+            for (int n = 1; n <= 1000; ++n) {
+                std::string word = "WORD" + std::to_string(n);
+                ini::write_string(rirer, kw::kTableSection, "Keyword" + std::to_string(n), word);
+                ini::write_string(rirer, kw::section_name(word), "ReplyText", std::string(200, 'r'));
+                ini::write_string(rirer, kw::section_name(word), "RunSendResponse", "Yes");
+            }
+            ini::write_string(rirer, kw::kTableSection, "NewFormat", "Yes");
+        } else {
+            kw::migrate(rirer);
+        }
+    }
+}
+BENCHMARK(BM_MigrateThousandOldLines)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace
 

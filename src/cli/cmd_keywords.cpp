@@ -78,7 +78,7 @@ int remove(Context& ctx, const Invocation& inv) {
 }
 
 int migrate(Context& ctx, const Invocation&) {
-    keywords::migrate(ctx.ini.rirer);
+    if (!keywords::migrate(ctx.ini.rirer)) return failure(ctx, unwritable_reason(ctx.ini.rirer));
     return 0;
 }
 

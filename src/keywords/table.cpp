@@ -114,15 +114,31 @@ std::string row_text(const ini::Snapshot& file, std::string_view entry) {
     return row;
 }
 
-void migrate(const std::string& rirer_ini) {
-    if (ini::read_string(rirer_ini, "RIRER", "ReceiveSMSCommand1", "", kOldLineBuffer).empty()) return;
-    if (config::read_yes(rirer_ini, kTableSection, "NewFormat")) return;
+namespace {
 
+bool needs_migration(const ini::Snapshot& file) {
+    return !file.read_string("RIRER", "ReceiveSMSCommand1", "", kOldLineBuffer).empty() &&
+           !config::is_yes_value(file.read_string(kTableSection, "NewFormat", "", 1024));
+}
+
+// The writes that convert every old line; a write the file would refuse (a
+// keyword holding "]" names no section) is left out, as a single write would
+// have failed alone. The table's writes come first, then each keyword's:
+// the file ends as a write per line would leave it (the table is made before
+// any keyword's section either way), and each section is found once rather
+// than once per line.
+std::vector<ini::ProfileWrite> plan_migration(const ini::Snapshot& file) {
+    std::vector<ini::ProfileWrite> table, actions;
+    if (!needs_migration(file)) return table;
+    auto add = [](std::vector<ini::ProfileWrite>& to, std::string section, std::string key,
+                  std::optional<std::string> value) {
+        ini::ProfileWrite w{std::move(section), std::move(key), std::move(value)};
+        if (ini::accepted(w)) to.push_back(std::move(w));
+    };
     // Reads drop leading blanks, so a line read non-empty always starts with
     // its keyword.
     for (size_t n = 1;; ++n) {
-        std::string line = ini::read_string(rirer_ini, "RIRER", "ReceiveSMSCommand" + std::to_string(n), "",
-                                            kOldLineBuffer);
+        std::string line = file.read_string("RIRER", "ReceiveSMSCommand" + std::to_string(n), "", kOldLineBuffer);
         if (line.empty()) break;
         std::string field[4];
         size_t start = 0;
@@ -142,7 +158,7 @@ void migrate(const std::string& rirer_ini) {
 
         std::string entry = keyword;
         if (!field[3].empty()) entry += "##" + field[3];
-        ini::write_string(rirer_ini, kTableSection, key_name(n), entry);
+        add(table, kTableSection, key_name(n), entry);
         const std::string section = section_name(entry);
 
         struct Prefix {
@@ -165,13 +181,23 @@ void migrate(const std::string& rirer_ini) {
         }
         // A line with no command (a bare keyword) converts to a keyword with
         // no action: an action is never stored empty.
-        config::write_setting(rirer_ini, section, key, value);
-        if (config::is_yes_value(field[2]))
-            ini::write_string(rirer_ini, section, "RunSendResponse", "Yes");
-        else
-            ini::remove_key(rirer_ini, section, "RunSendResponse");
+        add(actions, section, key, value.empty() ? std::nullopt : std::optional<std::string>(value));
+        add(actions, section, "RunSendResponse",
+            config::is_yes_value(field[2]) ? std::optional<std::string>("Yes") : std::nullopt);
     }
-    ini::write_string(rirer_ini, kTableSection, "NewFormat", "Yes");
+    add(table, kTableSection, "NewFormat", "Yes");
+    table.insert(table.end(), std::make_move_iterator(actions.begin()), std::make_move_iterator(actions.end()));
+    return table;
+}
+
+}  // namespace
+
+bool migrate(const std::string& rirer_ini) {
+    // Most starts have nothing to convert: a look through the cache, no lock.
+    if (!needs_migration(ini::snapshot(rirer_ini))) return true;
+    // One replacement of the file: an old table of hundreds of lines costs
+    // one write, and a start killed half-way leaves the file as it was.
+    return ini::transact(rirer_ini, plan_migration);
 }
 
 std::string escape_line_breaks(std::string_view text) {

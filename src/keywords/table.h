@@ -53,8 +53,9 @@ std::string row_text(const std::string& rirer_ini, std::string_view entry);
 std::string row_text(const config::ini::Snapshot& file, std::string_view entry);
 
 // Converts the old ReceiveSMSCommand lines of section RIRER into the table
-// once (NewFormat=Yes marks it done). Run at every start.
-void migrate(const std::string& rirer_ini);
+// once (NewFormat=Yes marks it done), in one write of the file. Run at every
+// start. False when the converted table could not be written.
+bool migrate(const std::string& rirer_ini);
 
 // Multi-line values are stored on one line: CR as "\r" and LF as "\n" (the
 // two characters). Backslashes are not otherwise escaped.

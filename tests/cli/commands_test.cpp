@@ -109,13 +109,16 @@ TEST_F(Commands, KeywordEntriesThatWouldBreakTheFileAreRefused) {
 
 TEST_F(Commands, AFailedKeywordWriteIsNotAMissingEntry) {
     ASSERT_EQ(ctl({"keywords", "add", "INFO"}).status, 0);
+    // An old line still to convert, for the migration.
+    write_text(d.file("data/RIRER.INI"), "[RIRER]\nReceiveSMSCommand1=OLD\treplytext:x\n[2Way-Keywords]\nKeyword1=INFO\n");
     // A directory where the writers' lock file goes: every write is refused,
     // even for root.
     unlink(d.file("data/.RIRER.INI.lock").c_str());
     ASSERT_EQ(mkdir(d.file("data/.RIRER.INI.lock").c_str(), 0755), 0);
     const std::string cannot = "ovrinsmsctl: cannot write " + d.file("data/RIRER.INI") + ": ";
     for (const std::vector<std::string>& words :
-         {std::vector<std::string>{"keywords", "rename", "info", "NEWS"}, {"keywords", "remove", "INFO"}}) {
+         {std::vector<std::string>{"keywords", "rename", "info", "NEWS"}, {"keywords", "remove", "INFO"},
+          {"keywords", "migrate"}}) {
         RunResult r = ctl(words);
         EXPECT_EQ(r.status, 1) << words[1];
         EXPECT_EQ(r.err.rfind(cannot, 0), 0u) << r.err;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "config/ini.h"
 #include "support/scratch.h"
 
@@ -116,4 +119,51 @@ TEST(KeywordMigration, ConvertsEachKindOfOldLine) {
     ini::write_string(f, "2Way-Keywords", "Keyword1", "EDITED");
     kw::migrate(f);
     EXPECT_EQ(get(f, "2Way-Keywords", "Keyword1"), "EDITED");
+}
+
+// A keyword holding "]" names no section the file can hold: its entry is
+// listed, its action left out, and the lines around it convert all the same.
+TEST(KeywordMigration, AnActionTheFileWouldRefuseIsLeftOutNotTheTable) {
+    ScratchDir d;
+    std::string f = d.file("RIRER.INI");
+    write_text(f,
+               "[RIRER]\n"
+               "ReceiveSMSCommand1=A]B\treplytext:x\tYes\n"
+               "ReceiveSMSCommand2=NEXT\treplytext:y\n");
+    EXPECT_TRUE(kw::migrate(f));
+    EXPECT_EQ(read_text(f),
+              "[RIRER]\n"
+              "ReceiveSMSCommand1=A]B\treplytext:x\tYes\n"
+              "ReceiveSMSCommand2=NEXT\treplytext:y\n"
+              "[2Way-Keywords]\n"
+              "Keyword1=A]B\n"
+              "Keyword2=NEXT\n"
+              "NewFormat=Yes\n"
+              "[2Way-Keyword-NEXT]\n"
+              "ReplyText=y\n");
+}
+
+// The conversion is one replacement of the file: when it cannot be written
+// (its lock is a directory: root ignores modes) nothing of it lands, the
+// start says so, and a later start converts it whole.
+TEST(KeywordMigration, AFileThatCannotBeWrittenIsLeftWholeAndConvertedLater) {
+    ScratchDir d;
+    std::string f = d.file("RIRER.INI");
+    std::string text = "[RIRER]\n";
+    for (int n = 1; n <= 300; ++n)
+        text += "ReceiveSMSCommand" + std::to_string(n) + "=K" + std::to_string(n) + "\treplytext:r\tYes\n";
+    write_text(f, text);
+    ASSERT_EQ(mkdir(d.file(".RIRER.INI.lock").c_str(), 0700), 0);
+    EXPECT_FALSE(kw::migrate(f));
+    EXPECT_EQ(read_text(f), text);
+
+    ASSERT_EQ(rmdir(d.file(".RIRER.INI.lock").c_str()), 0);
+    EXPECT_TRUE(kw::migrate(f));
+    EXPECT_EQ(kw::enumerate(f).size(), 300u);
+    EXPECT_EQ(get(f, "2Way-Keyword-K300", "ReplyText"), "r");
+    EXPECT_EQ(get(f, "2Way-Keyword-K300", "RunSendResponse"), "Yes");
+    EXPECT_EQ(get(f, "2Way-Keywords", "NewFormat"), "Yes");
+    const std::string once = read_text(f);
+    EXPECT_TRUE(kw::migrate(f));
+    EXPECT_EQ(read_text(f), once);
 }
