@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace ovr::config::ini {
 namespace {
@@ -678,8 +679,31 @@ bool valid_writes(const std::vector<ProfileWrite>& writes) {
     return true;
 }
 
+std::string folded(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = fold(c);
+    return out;
+}
+
 std::optional<std::string> apply_writes(const std::string& original, const std::vector<ProfileWrite>& writes) {
     std::optional<std::string> text;
+    // Every section the text may hold (folded): the original's headers, and
+    // each a write may have made since, as written and as its header reads
+    // back. A run in a section not among them needs no search of the text,
+    // so a thousand new sections cost one pass, not a thousand.
+    std::unordered_set<std::string> may_hold;
+    for_each_line(original, [&](const Line& line) {
+        Classified c = classify(std::string_view(original).substr(line.start, line.end - line.start));
+        if (c.kind == Kind::Header) may_hold.insert(folded(c.name));
+        return true;
+    });
+    auto may_have_made = [&](const ProfileWrite& x) {
+        if (!x.key || !x.value) return;
+        std::string_view name = trim(x.section);
+        may_hold.insert(folded(name));
+        const std::string header = "[" + std::string(name) + "]";
+        may_hold.insert(folded(classify(header).name));
+    };
     for (size_t i = 0; i < writes.size();) {
         const std::string& current = text ? *text : original;
         const ProfileWrite& w = writes[i];
@@ -704,7 +728,9 @@ std::optional<std::string> apply_writes(const std::string& original, const std::
                 }
                 return changed;
             };
-            Located loc = locate_section(current, section);
+            const bool missing = !section.empty() && may_hold.count(folded(section)) == 0;
+            Located loc = missing ? Located{} : locate_section(current, section);
+            for (size_t k = i; k < j; ++k) may_have_made(writes[k]);
             if (loc.found && loc.header) {
                 std::string part = current.substr(loc.start, loc.end - loc.start);
                 if (run_in(part)) text = current.substr(0, loc.start) + part + current.substr(loc.end);
@@ -719,15 +745,16 @@ std::optional<std::string> apply_writes(const std::string& original, const std::
             std::string part = maker < j ? "[" + std::string(trim(writes[maker].section)) + "]" + eol : std::string();
             if (!loc.found && (maker == j || locate_section(part, section).header)) {
                 if (run_in(part)) {
-                    std::string out = current;
-                    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol;
-                    text = std::move(out) + part;
+                    if (!text) text = original;
+                    if (!text->empty() && text->back() != '\n' && text->back() != '\r') *text += eol;
+                    *text += part;
                 }
                 i = j;
                 continue;
             }
         }
         std::optional<std::string> next;
+        may_have_made(w);
         if (!w.key)
             next = edit_section(current, section);
         else

@@ -92,8 +92,7 @@ TEST(IniTransaction, RunsOfOneSectionLeaveWhatSingleWritesLeaveOnOddFiles) {
             std::vector<ini::ProfileWrite> writes;
             size_t n = 1 + next() % 8;
             for (size_t i = 0; i < n; ++i) {
-                // New sections too, one of them with a name that does not
-                // read back from its header as written.
+                // New sections too, one of them named with a leading "[".
                 static const char* const kSections[] = {"A", "a", "A", "a", "B", "C", "c", "[x"};
                 std::string section = kSections[next() % 8];
                 std::string key = "k" + std::to_string(1 + next() % 4);
