@@ -2,13 +2,13 @@
 // unbounded work, a written value always reads back, and a transaction
 // leaves the bytes its single writes would.
 #include <algorithm>
-#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "config/ini.h"
+#include "config/text.h"
 
 namespace ini = ovr::config::ini;
 
@@ -46,8 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A transaction of a few writes picked by the first byte: runs in one
     // section (spelt in either case), in a new one, removals among them.
-    std::string upper = section;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string upper = ovr::config::to_upper(section);
     const std::string* sections[] = {&section, &upper, &value};
     std::vector<ini::ProfileWrite> writes;
     for (unsigned bits = data[0], n = 0; n < 4; ++n, bits >>= 2) {

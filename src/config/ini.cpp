@@ -1,5 +1,6 @@
 #include "config/ini.h"
 
+#include "config/text.h"
 #include "platform/fs.h"
 
 #include <fcntl.h>
@@ -679,31 +680,18 @@ bool valid_writes(const std::vector<ProfileWrite>& writes) {
     return true;
 }
 
-std::string folded(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = fold(c);
-    return out;
-}
-
 std::optional<std::string> apply_writes(const std::string& original, const std::vector<ProfileWrite>& writes) {
     std::optional<std::string> text;
-    // Every section the text may hold (folded): the original's headers, and
-    // each a write may have made since, as written and as its header reads
-    // back. A run in a section not among them needs no search of the text,
-    // so a thousand new sections cost one pass, not a thousand.
+    // The sections the text may hold (upper-cased): the original's headers,
+    // and each a write may have made since. A run in a section not among
+    // them needs no search of the text, so a thousand new sections cost one
+    // pass, not a thousand.
     std::unordered_set<std::string> may_hold;
     for_each_line(original, [&](const Line& line) {
         Classified c = classify(std::string_view(original).substr(line.start, line.end - line.start));
-        if (c.kind == Kind::Header) may_hold.insert(folded(c.name));
+        if (c.kind == Kind::Header) may_hold.insert(to_upper(c.name));
         return true;
     });
-    auto may_have_made = [&](const ProfileWrite& x) {
-        if (!x.key || !x.value) return;
-        std::string_view name = trim(x.section);
-        may_hold.insert(folded(name));
-        const std::string header = "[" + std::string(name) + "]";
-        may_hold.insert(folded(classify(header).name));
-    };
     for (size_t i = 0; i < writes.size();) {
         const std::string& current = text ? *text : original;
         const ProfileWrite& w = writes[i];
@@ -728,33 +716,34 @@ std::optional<std::string> apply_writes(const std::string& original, const std::
                 }
                 return changed;
             };
-            const bool missing = !section.empty() && may_hold.count(folded(section)) == 0;
+            const bool missing = !section.empty() && may_hold.count(to_upper(section)) == 0;
             Located loc = missing ? Located{} : locate_section(current, section);
-            for (size_t k = i; k < j; ++k) may_have_made(writes[k]);
             if (loc.found && loc.header) {
                 std::string part = current.substr(loc.start, loc.end - loc.start);
                 if (run_in(part)) text = current.substr(0, loc.start) + part + current.substr(loc.end);
                 i = j;
                 continue;
             }
-            // A new section goes at the end, made (and named) by the run's
-            // first write that sets a key: the run is applied to it alone,
-            // from a header that reads back as the section.
-            size_t maker = i;
-            while (maker < j && !writes[maker].value) ++maker;
-            std::string part = maker < j ? "[" + std::string(trim(writes[maker].section)) + "]" + eol : std::string();
-            if (!loc.found && (maker == j || locate_section(part, section).header)) {
-                if (run_in(part)) {
+            if (!loc.found) {
+                // A new section goes at the end, made (and named) by the
+                // run's first write that sets a key; the run is applied to it
+                // alone. A run of removals there changes nothing.
+                size_t maker = i;
+                while (maker < j && !writes[maker].value) ++maker;
+                if (maker < j) {
+                    std::string part = "[" + std::string(trim(writes[maker].section)) + "]" + eol;
+                    run_in(part);
                     if (!text) text = original;
                     if (!text->empty() && text->back() != '\n' && text->back() != '\r') *text += eol;
                     *text += part;
+                    may_hold.insert(to_upper(section));
                 }
                 i = j;
                 continue;
             }
         }
         std::optional<std::string> next;
-        may_have_made(w);
+        if (w.key && w.value) may_hold.insert(to_upper(section));
         if (!w.key)
             next = edit_section(current, section);
         else
